@@ -10,7 +10,7 @@
 
 class QWidget;
 
-namespace tm {
+namespace tallowmere {
 
 class WebView : public QObject {
     Q_OBJECT
@@ -60,4 +60,4 @@ signals:
     void documentComplete(const QString& address, bool ok);
 };
 
-} // namespace tm
+} // namespace tallowmere

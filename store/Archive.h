@@ -4,7 +4,7 @@
 
 #include "Dataset.h"
 
-namespace tm {
+namespace tallowmere {
 
 inline constexpr const char* kArchiveFileName = "bbk.dat";
 
@@ -28,4 +28,4 @@ QString quoted(const QString& text);
 // cannot be made.
 void createArchive(const QString& path);
 
-} // namespace tm
+} // namespace tallowmere

@@ -15,7 +15,7 @@
 class QIODevice;
 struct sqlite3;
 
-namespace tm {
+namespace tallowmere {
 
 class EngineError : public std::runtime_error {
 public:
@@ -117,4 +117,4 @@ private:
     std::unique_ptr<Impl> d_;
 };
 
-} // namespace tm
+} // namespace tallowmere

@@ -1,0 +1,130 @@
+#include "store/Engine_p.h"
+
+#include <QFile>
+#include <cstring>
+
+namespace tallowmere {
+
+namespace engine {
+
+namespace {
+constexpr int kBusyTimeoutMs = 5000;
+
+QString shortened(const QString& text)
+{
+    constexpr qsizetype kMax = 300;
+    return text.size() <= kMax ? text : text.left(kMax) + QStringLiteral("...");
+}
+} // namespace
+
+void fail(sqlite3* db, const QString& what)
+{
+    const QString reason = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("no connection");
+    throw EngineError(what + QStringLiteral(": ") + reason);
+}
+
+Statement prepareNext(sqlite3* db, const QByteArray& utf8, int& offset)
+{
+    while (offset < utf8.size()) {
+        sqlite3_stmt* st = nullptr;
+        const char* begin = utf8.constData() + offset;
+        const char* tail = nullptr;
+        const int rc = sqlite3_prepare_v2(db, begin, utf8.size() - offset, &st, &tail);
+        if (rc != SQLITE_OK) {
+            sqlite3_finalize(st);
+            fail(db, QStringLiteral("cannot prepare \"%1\"").arg(shortened(QString::fromUtf8(begin))));
+        }
+        offset += int(tail - begin);
+        if (st)
+            return Statement(st);
+        if (tail == begin)
+            break;
+    }
+    return {};
+}
+
+Statement prepareOne(sqlite3* db, const QString& statement)
+{
+    const QByteArray utf8 = rewriteBooleanLiterals(statement).toUtf8();
+    int offset = 0;
+    Statement st = prepareNext(db, utf8, offset);
+    if (!st)
+        throw EngineError(QStringLiteral("empty statement"));
+    if (prepareNext(db, utf8, offset))
+        throw EngineError(QStringLiteral("more than one statement in \"%1\"").arg(shortened(statement)));
+    return st;
+}
+
+void runToEnd(sqlite3* db, sqlite3_stmt* st)
+{
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE)
+        fail(db, QStringLiteral("statement \"%1\" failed").arg(shortened(QString::fromUtf8(sqlite3_sql(st)))));
+}
+
+} // namespace engine
+
+std::shared_ptr<Connection> Connection::open(const QString& path, Mode mode)
+{
+    const int flags = SQLITE_OPEN_READWRITE | (mode == Mode::Create ? SQLITE_OPEN_CREATE : 0);
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+    // Until the connection object owns the handle, every failure closes it here.
+    auto fail = [&](const QString& what) {
+        const QString reason = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        sqlite3_close_v2(db);
+        throw EngineError(QStringLiteral("cannot open %1: %2 (%3)").arg(path, what, reason));
+    };
+    if (rc != SQLITE_OK)
+        fail(QStringLiteral("the file cannot be opened"));
+    if (sqlite3_key(db, kArchivePassword, int(std::strlen(kArchivePassword))) != SQLITE_OK)
+        fail(QStringLiteral("the key cannot be set"));
+    const QByteArray pageSize = "PRAGMA cipher_page_size = " + QByteArray::number(kCipherPageSize);
+    if (sqlite3_exec(db, pageSize.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("the cipher page size cannot be set"));
+
+    // Plain SQLite ignores the key and the pragmas without a word; only
+    // SQLCipher answers cipher_version.
+    bool cipher = false;
+    {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA cipher_version", -1, &st, nullptr) == SQLITE_OK
+            && sqlite3_step(st) == SQLITE_ROW && sqlite3_column_bytes(st, 0) > 0)
+            cipher = true;
+        sqlite3_finalize(st);
+    }
+    if (!cipher)
+        fail(QStringLiteral("the SQLCipher library is not loaded (plain SQLite would leave the archive unencrypted)"));
+
+    sqlite3_busy_timeout(db, engine::kBusyTimeoutMs);
+
+    // A wrong key or a file that is no archive fails at the first read.
+    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("not an archive, or the key does not match"));
+
+    return std::shared_ptr<Connection>(new Connection(db, path));
+}
+
+Connection::~Connection()
+{
+    sqlite3_close_v2(db_);
+}
+
+void Connection::exec(const QString& sql)
+{
+    const QByteArray utf8 = rewriteBooleanLiterals(sql).toUtf8();
+    int offset = 0;
+    while (engine::Statement st = engine::prepareNext(db_, utf8, offset))
+        engine::runToEnd(db_, st.get());
+}
+
+void Connection::rollback()
+{
+    // Used on failure paths: no transaction to roll back is not an error.
+    if (!sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+} // namespace tallowmere
