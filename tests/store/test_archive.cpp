@@ -1,7 +1,7 @@
 // The archive database: opening, the two query operations, quoting, and the
 // file format as the stock sqlcipher shell sees it.
 
-#include "StoreFixture.h"
+#include "tests/support/ArchiveFixture.h"
 
 #include <QFile>
 #include <QRandomGenerator>

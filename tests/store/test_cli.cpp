@@ -1,6 +1,6 @@
 // tallowmere-cli as a user runs it.
 
-#include "StoreFixture.h"
+#include "tests/support/ArchiveFixture.h"
 
 #include <QCryptographicHash>
 #include <QFile>

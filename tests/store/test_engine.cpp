@@ -1,7 +1,7 @@
 // The engine layer on a real archive: statements, fields, row editing, blobs
 // in pieces and the static cursor.
 
-#include "StoreFixture.h"
+#include "tests/support/ArchiveFixture.h"
 
 #include <QBuffer>
 #include <QFile>

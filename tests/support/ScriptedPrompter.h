@@ -1,0 +1,30 @@
+#pragma once
+// A prompter that answers from a script and records what it was asked.
+
+#include "common/Prompter.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace tallowmere::test {
+
+class ScriptedPrompter : public Prompter {
+public:
+    QList<bool> answers;      // next answers to confirm(); No when empty
+    QStringList asked;        // every confirm() text
+    QStringList errors;       // every error() text
+    QStringList messages;     // "caption: text" of every message()
+
+    bool confirm(QWidget*, const QString& text) override
+    {
+        asked << text;
+        return answers.isEmpty() ? false : answers.takeFirst();
+    }
+    void error(QWidget*, const QString& text) override { errors << text; }
+    void message(QWidget*, const QString& caption, const QString& text) override
+    {
+        messages << caption + QStringLiteral(": ") + text;
+    }
+};
+
+} // namespace tallowmere::test
