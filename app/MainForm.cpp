@@ -7,6 +7,7 @@
 #include "content/WebEngineView.h"
 #include "store/Archive.h"
 #include "store/Clock.h"
+#include "store/Compaction.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -95,6 +96,7 @@ TForm_Main::TForm_Main(MainFormOptions options, QWidget* parent) : QMainWindow(p
 
     // 8. The archive. Without it the program runs on with an empty tree, but
     // says so, so that nobody adds items that would never be stored.
+    recoverInterruptedCompaction(m_state.programFolder);
     m_state.archiveOpen = openArchiveDatabase(*m_pQ, m_state.programFolder + QLatin1String(kArchiveFileName));
     if (!m_state.archiveOpen) {
         m_state.statusPanels[0]->setText(QStringLiteral("\"%1\" could not be opened").arg(QLatin1String(kArchiveFileName)));
@@ -431,7 +433,13 @@ void TForm_Main::closeEvent(QCloseEvent* event)
 
 void TForm_Main::FormClose()
 {
-    m_pQ->close();
+    cleanUpOrphans(*m_pQ);
+    if (!m_state.branchDeleted)
+        return;
+    // No connection may stay open while the file is swapped.
+    m_state.pQ = nullptr;
+    m_pQ.reset();
+    compactArchive(m_state.programFolder);
 }
 
 // Drop-down buttons: the menu opens by itself on a press of the face.

@@ -16,6 +16,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace tallowmere;
 
 namespace {
@@ -209,6 +211,61 @@ private slots:
         QCOMPARE(w.web->navigations, QStringList{"about:blank"});
         QVERIFY(!w.form->state().webFlag);
         QVERIFY(!QFile::exists(w.dir.filePath(QStringLiteral("bbk.dat"))));
+    }
+
+    void closingCompactsOnlyAfterADeletion()
+    {
+        const QString rows = QStringLiteral(
+            "insert into paper(id,title,ParentPaperID,indexid,typeid,content) values"
+            "('2024-01-01 00:00:00','Top','0',0,4,NULL),('gone-child','x','gone',0,0,randomblob(3000000))");
+        auto inode = [](const QString& path) {
+            struct stat st {};
+            return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? qint64(st.st_ino) : -1;
+        };
+        {
+            Window w(true, rows);
+            const QString archive = w.dir.filePath(QStringLiteral("bbk.dat"));
+            const qint64 before = inode(archive);
+            w.form->show();
+            QVERIFY(w.form->close());
+            QCOMPARE(inode(archive), before);  // not compacted, not renamed
+            Dataset check;
+            QVERIFY(openArchiveDatabase(check, archive));
+            QVERIFY(runQuery(check, QStringLiteral("select id from paper")));
+            QCOMPARE(check.rowCount(), 1);  // the orphan went at exit
+        }
+        {
+            Window w(true, rows);
+            const QString archive = w.dir.filePath(QStringLiteral("bbk.dat"));
+            const qint64 size = QFileInfo(archive).size();
+            w.form->show();
+            w.form->state().branchDeleted = true;
+            QVERIFY(w.form->close());
+            QVERIFY(QFileInfo(archive).size() < size / 2);
+            QVERIFY(!QFile::exists(w.dir.filePath(QStringLiteral("Demo.mdb"))));
+            QVERIFY(!QFile::exists(w.dir.filePath(QStringLiteral("temp.mdb"))));
+            Dataset check;
+            QVERIFY(openArchiveDatabase(check, archive));
+            QVERIFY(runQuery(check, QStringLiteral("select title from paper")));
+            QCOMPARE(check.fieldByName(QStringLiteral("title")).asString(), QStringLiteral("Top"));
+        }
+    }
+
+    void interruptedCompactionIsRecoveredAtStart()
+    {
+        QTemporaryDir dir;
+        createArchive(dir.filePath(QStringLiteral("Demo.mdb")));
+        Connection::open(dir.filePath(QStringLiteral("Demo.mdb")))
+            ->exec(QStringLiteral("insert into paper(id,title,ParentPaperID,indexid,typeid) values('a','Saved','0',0,4)"));
+        MainFormOptions o;
+        o.programFolder = dir.path() + QLatin1Char('/');
+        o.tempFolder = o.programFolder;
+        o.webView = std::make_unique<FakeWebView>();
+        test::ScriptedPrompter prompter;
+        o.prompter = &prompter;
+        TForm_Main form(std::move(o));
+        QVERIFY(form.state().archiveOpen);
+        QCOMPARE(form.TreeView_Main->topLevelItem(0)->text(0), QStringLiteral("Saved"));
     }
 
     void automationSwitchIsNoCapture()
