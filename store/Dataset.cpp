@@ -498,6 +498,11 @@ void readPieces(Dataset::Impl& d, sqlite3* db, int col, const std::function<void
 
 QByteArray Field::asBytes() const
 {
+    // Text and blobs read with the row are handed out shared, without a copy:
+    // the tree loader reads every title and id this way.
+    const Value& v = valueOf(*ds_->d_, ds_->conn_->handle(), col_);
+    if (!v.lazy && (v.type == Value::Type::Text || v.type == Value::Type::Blob))
+        return v.bytes;
     QByteArray all;
     all.reserve(size());
     readPieces(*ds_->d_, ds_->conn_->handle(), col_, [&](const char* p, qint64 n) { all.append(p, n); });
