@@ -1,10 +1,19 @@
 #include "MainForm.h"
 
 #include "AboutBox.h"
+#include "catalog/CatalogTree.h"
+#include "catalog/MoveItems.h"
+#include "catalog/NodeData.h"
+#include "catalog/RenameDelete.h"
 #include "catalog/TreeLoader.h"
 #include "common/Prompter.h"
 #include "common/TempFolder.h"
+#include "content/ShowItem.h"
+#include "content/StoreContent.h"
+#include "content/ViewSwitch.h"
 #include "content/WebEngineView.h"
+#include "search/ResultList.h"
+#include "search/SearchForm.h"
 #include "store/Archive.h"
 #include "store/Clock.h"
 #include "store/Compaction.h"
@@ -17,6 +26,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSplitter>
@@ -285,7 +295,8 @@ void TForm_Main::buildControls()
     splitterTree->setObjectName(QStringLiteral("Splitter_Tree"));
     splitterTree->setHandleWidth(3);
 
-    TreeView_Main = new QTreeWidget(splitterTree);
+    auto* catalogTree = new CatalogTree(splitterTree);
+    TreeView_Main = catalogTree;
     TreeView_Main->setObjectName(QStringLiteral("TreeView_Main"));
     TreeView_Main->setHeaderHidden(true);
     TreeView_Main->setColumnCount(1);
@@ -293,13 +304,21 @@ void TForm_Main::buildControls()
     TreeView_Main->setIconSize(QSize(16, 16));
     TreeView_Main->setUniformRowHeights(true);
     TreeView_Main->setSelectionMode(QAbstractItemView::SingleSelection);
-    TreeView_Main->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Labels are edited in place on a second, slow click on the selected node.
+    TreeView_Main->setEditTriggers(QAbstractItemView::SelectedClicked);
+    // A press and a movement drag a node; the drop only opens the drag menu.
+    TreeView_Main->setDragEnabled(true);
+    TreeView_Main->setDragDropMode(QAbstractItemView::DragDrop);
+    TreeView_Main->setDefaultDropAction(Qt::MoveAction);
+    // Both menus of the tree are opened by the mouse handler.
+    TreeView_Main->setContextMenuPolicy(Qt::PreventContextMenu);
     keepSelectionVisible(TreeView_Main);
     TreeView_Main->installEventFilter(this);
-    TreeView_Main->viewport()->installEventFilter(this);
-    connect(TreeView_Main, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
-        TreeView_MainEdited(item);
-    });
+    catalogTree->setRenameHandlers([this](QTreeWidgetItem* item) { TreeView_MainEditing(item); },
+                                   [this](QTreeWidgetItem* item, QString& text) { TreeView_MainEdited(item, text); });
+    connect(catalogTree, &CatalogTree::endDrag, this, &TForm_Main::TreeView_MainEndDrag);
+    connect(catalogTree, &CatalogTree::mousePressed, this, &TForm_Main::TreeView_MainMouseDown);
+    connect(catalogTree, &CatalogTree::editorKeyPress, this, &TForm_Main::TreeView_MainKeyDown);
     m_state.tree = TreeView_Main;
 
     Panel2 = new QStackedWidget(splitterTree);
@@ -377,6 +396,10 @@ void TForm_Main::buildControls()
     // Web view events.
     connect(m_web.get(), &WebView::progressChange, this, &TForm_Main::CppWebBrowserProgressChange);
     connect(m_web.get(), &WebView::documentComplete, this, &TForm_Main::CppWebBrowserDocumentComplete);
+
+    // The Search dialog keeps its settings and histories for the whole run.
+    Form_Search = new TForm_Search(TreeView_Main, m_state.clock->now().date(), this);
+    m_search = std::make_unique<SearchPanel>(m_state, *Form_Search, ListView, Splitter_Bottom);
 }
 
 void TForm_Main::placeGauge()
@@ -393,16 +416,7 @@ void TForm_Main::resizeEvent(QResizeEvent* event)
 
 void TForm_Main::viewSwitch(bool showWeb)
 {
-    m_state.webFlag = showWeb;
-    CGauge1->setVisible(showWeb);
-    m_state.findDocAction->setVisible(!showWeb);
-    if (showWeb) {
-        Panel2->setCurrentWidget(CppWebBrowser);
-        ToolButton_Font->setMenu(PopupMenu_Font);
-    } else {
-        Panel2->setCurrentWidget(Memo);
-        ToolButton_Font->setMenu(PopupMenu_FontTxt);
-    }
+    tallowmere::viewSwitch(m_state, showWeb);
 }
 
 void TForm_Main::handOverCapture(const QString& captureString)
@@ -413,9 +427,7 @@ void TForm_Main::handOverCapture(const QString& captureString)
 
 bool TForm_Main::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == TreeView_Main->viewport() && event->type() == QEvent::MouseButtonPress)
-        TreeView_MainMouseDown(static_cast<QMouseEvent*>(event));
-    else if (watched == TreeView_Main && event->type() == QEvent::KeyPress)
+    if (watched == TreeView_Main && event->type() == QEvent::KeyPress)
         TreeView_MainKeyDown(static_cast<QKeyEvent*>(event));
     else if ((watched == Memo || watched == Memo_64k) && event->type() == QEvent::KeyPress)
         Memo_64kKeyPress(static_cast<QKeyEvent*>(event));
@@ -433,6 +445,7 @@ void TForm_Main::closeEvent(QCloseEvent* event)
 
 void TForm_Main::FormClose()
 {
+    autosaveCheck(m_state);
     cleanUpOrphans(*m_pQ);
     if (!m_state.branchDeleted)
         return;
@@ -474,27 +487,69 @@ void TForm_Main::MenuItem_AddSibAbvClick() {}
 void TForm_Main::MenuItem_AddSibBlwClick() {}
 void TForm_Main::MenuItem_ExpthisClick() {}
 void TForm_Main::MenuItem_ExpSubClick() {}
-void TForm_Main::MenuItem_FindAllClick() {}
-void TForm_Main::MenuItem_FindThisClick() {}
+void TForm_Main::MenuItem_FindAllClick() { m_search->runSearch(kScopeTree); }
+void TForm_Main::MenuItem_FindThisClick() { m_search->runSearch(kScopeBranch); }
 void TForm_Main::MenuItem_FindDocClick() {}
 void TForm_Main::MenuItem_StyleClick() {}
 void TForm_Main::MenuItem_WrapClick() {}
 void TForm_Main::MenuItem_AutoSaveClick() {}
 void TForm_Main::MenuItem_ZoomInClick() {}
 void TForm_Main::MenuItem_ZoomOutClick() {}
-void TForm_Main::MenuItem_DelClick() {}
-void TForm_Main::MenuItem_MoveSubClick() {}
-void TForm_Main::MenuItem_MoveAbvClick() {}
-void TForm_Main::MenuItem_MoveBlwClick() {}
-void TForm_Main::TreeView_MainEditing(QTreeWidgetItem*) {}
-void TForm_Main::TreeView_MainEdited(QTreeWidgetItem*) {}
-void TForm_Main::TreeView_MainMouseDown(QMouseEvent*) {}
-void TForm_Main::TreeView_MainKeyDown(QKeyEvent*) {}
+void TForm_Main::MenuItem_DelClick() { deleteCommand(m_state); }
+void TForm_Main::MenuItem_MoveSubClick()
+{
+    moveNode(m_state, selectedNode(TreeView_Main), static_cast<CatalogTree*>(TreeView_Main)->moveTarget(), kLastChild);
+}
+void TForm_Main::MenuItem_MoveAbvClick()
+{
+    moveNode(m_state, selectedNode(TreeView_Main), static_cast<CatalogTree*>(TreeView_Main)->moveTarget(), kAbove);
+}
+void TForm_Main::MenuItem_MoveBlwClick()
+{
+    moveNode(m_state, selectedNode(TreeView_Main), static_cast<CatalogTree*>(TreeView_Main)->moveTarget(), kBelow);
+}
+void TForm_Main::TreeView_MainEditing(QTreeWidgetItem*) { beginRename(*static_cast<CatalogTree*>(TreeView_Main)); }
+void TForm_Main::TreeView_MainEdited(QTreeWidgetItem* item, QString& text)
+{
+    text = finishRename(m_state, *static_cast<CatalogTree*>(TreeView_Main), item, text);
+}
+void TForm_Main::TreeView_MainMouseDown(Qt::MouseButton button, const QPoint& point)
+{
+    const TreeMenus menus{PopupMenu_TreeView, PopupMenu_AddItem, PopupMenu_Drag, Panel_Back};
+    if (const TNodeData* rec = nodeData(treeMouseDown(m_state, menus, button, point)))
+        showItem(m_state, rec->ID, rec->typeid_);
+}
+void TForm_Main::TreeView_MainEndDrag(const QPoint& point)
+{
+    const TreeMenus menus{PopupMenu_TreeView, PopupMenu_AddItem, PopupMenu_Drag, Panel_Back};
+    treeEndDrag(m_state, *static_cast<CatalogTree*>(TreeView_Main), menus, point);
+}
+void TForm_Main::TreeView_MainKeyDown(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (const TNodeData* rec = nodeData(TreeView_Main->currentItem()))
+            showItem(m_state, rec->ID, rec->typeid_);
+    } else if (key == Qt::Key_Delete) {
+        // While a label is edited, Delete only edits its text.
+        if (!static_cast<CatalogTree*>(TreeView_Main)->labelEditing())
+            MenuItem_DelClick();
+    }
+}
 void TForm_Main::Memo_64kKeyPress(QKeyEvent*) {}
-void TForm_Main::ListViewColumnClick(int) {}
-void TForm_Main::ListViewDblClick() {}
-void TForm_Main::SpeedButton1Click() { Splitter_Bottom->setSizes({1, 0}); }
-void TForm_Main::CppWebBrowserProgressChange(int, int) {}
+void TForm_Main::ListViewColumnClick(int column) { m_search->sortBy(column); }
+void TForm_Main::ListViewDblClick()
+{
+    ResultLine line;
+    if (!m_search->openSelected(line))
+        return;
+    showItem(m_state, line.id, line.typeId);
+}
+void TForm_Main::SpeedButton1Click() { m_search->closePanel(); }
+void TForm_Main::CppWebBrowserProgressChange(int progress, int maximum)
+{
+    progressDisplay(CGauge1, progress, maximum);
+}
 void TForm_Main::CppWebBrowserDocumentComplete(const QString&, bool) {}
 void TForm_Main::FindDialog1Find() {}
 

@@ -27,6 +27,8 @@ class Dataset;
 class WebView;
 class Prompter;
 class Clock;
+class TForm_Search;
+class SearchPanel;
 
 struct MainFormOptions {
     QString programFolder;             // with trailing "/"; default: the executable's folder
@@ -82,7 +84,7 @@ public slots:
     void MenuItem_MoveBlwClick();
     // Tree.
     void TreeView_MainEditing(QTreeWidgetItem* item);
-    void TreeView_MainEdited(QTreeWidgetItem* item);
+    void TreeView_MainEdited(QTreeWidgetItem* item, QString& text);
     // Result list.
     void ListViewColumnClick(int column);
     void ListViewDblClick();
@@ -108,8 +110,9 @@ private:
     void handOverCapture(const QString& captureString);
 
     // Tree events the tree widget reports (mouse, keys, drag).
-    void TreeView_MainMouseDown(QMouseEvent* event);
+    void TreeView_MainMouseDown(Qt::MouseButton button, const QPoint& point);
     void TreeView_MainKeyDown(QKeyEvent* event);
+    void TreeView_MainEndDrag(const QPoint& point);
     void Memo_64kKeyPress(QKeyEvent* event);
 
     MainState m_state;
@@ -118,6 +121,7 @@ private:
     std::unique_ptr<Prompter> m_ownPrompter;
     std::unique_ptr<Clock> m_ownClock;
     bool m_closing = false;
+    std::unique_ptr<SearchPanel> m_search;
 
 public:
     // Controls, named as in the rest of the program (objectName is the same).
@@ -150,6 +154,7 @@ public:
     QToolButton* SpeedButton1 = nullptr;
     QTreeWidget* ListView = nullptr;
     QSplitter* Splitter_Bottom = nullptr;
+    TForm_Search* Form_Search = nullptr;   // made with the window, kept for the whole run
 };
 
 } // namespace tallowmere

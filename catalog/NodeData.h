@@ -26,6 +26,8 @@ public:
     explicit TNode(TNodeData data) : QTreeWidgetItem(Type), data_(std::move(data))
     {
         setText(0, data_.Title);
+        // Labels are renamed in place.
+        setFlags(flags() | Qt::ItemIsEditable);
     }
     TNodeData& data() { return data_; }
     const TNodeData& data() const { return data_; }

@@ -16,6 +16,11 @@ void DialogPrompter::error(QWidget* parent, const QString& text)
     QMessageBox::critical(parent, QStringLiteral("Error"), text);
 }
 
+void DialogPrompter::refuse(QWidget* parent, const QString& text)
+{
+    QMessageBox::warning(parent, QStringLiteral("Error"), text);
+}
+
 void DialogPrompter::message(QWidget* parent, const QString& caption, const QString& text)
 {
     QMessageBox::warning(parent, caption, text);

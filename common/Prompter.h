@@ -12,8 +12,10 @@ public:
     virtual ~Prompter() = default;
     // Yes/No question, caption "Confirm", question icon. True for Yes.
     virtual bool confirm(QWidget* parent, const QString& text) = 0;
-    // A refusal or input error: caption "Error".
+    // An input error: caption "Error", error icon.
     virtual void error(QWidget* parent, const QString& text) = 0;
+    // A refusal: caption "Error", exclamation icon.
+    virtual void refuse(QWidget* parent, const QString& text) = 0;
     // Any other message box with its own caption (e.g. the general error box).
     virtual void message(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
@@ -23,6 +25,7 @@ class DialogPrompter : public Prompter {
 public:
     bool confirm(QWidget* parent, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
+    void refuse(QWidget* parent, const QString& text) override;
     void message(QWidget* parent, const QString& caption, const QString& text) override;
 };
 

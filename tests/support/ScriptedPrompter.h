@@ -12,7 +12,7 @@ class ScriptedPrompter : public Prompter {
 public:
     QList<bool> answers;      // next answers to confirm(); No when empty
     QStringList asked;        // every confirm() text
-    QStringList errors;       // every error() text
+    QStringList errors;       // every error() and refuse() text
     QStringList messages;     // "caption: text" of every message()
 
     bool confirm(QWidget*, const QString& text) override
@@ -21,6 +21,7 @@ public:
         return answers.isEmpty() ? false : answers.takeFirst();
     }
     void error(QWidget*, const QString& text) override { errors << text; }
+    void refuse(QWidget*, const QString& text) override { errors << text; }
     void message(QWidget*, const QString& caption, const QString& text) override
     {
         messages << caption + QStringLiteral(": ") + text;
