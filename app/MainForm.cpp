@@ -19,6 +19,8 @@
 #include "store/Compaction.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -256,6 +258,14 @@ void TForm_Main::buildControls()
     auto* statusLayout = new QHBoxLayout(StatusBar_Main);
     statusLayout->setContentsMargins(0, 0, 0, 0);
     statusLayout->setSpacing(0);
+    QFont statusFont = StatusBar_Main->font();
+    statusFont.setPixelSize(11);
+    StatusBar_Main->setFont(statusFont);
+    // The panel widths fit a full timestamp in a narrow 11-pixel font; a wider
+    // font widens them in proportion, so "Created time : ..." is never cut.
+    const QFontMetrics metrics(statusFont);
+    const double scale = std::max(1.0, (metrics.horizontalAdvance(QStringLiteral("Created time : 0000-00-00 00:00:00")) + 8)
+                                           / double(kPanelWidths[0]));
     for (int i = 0; i < 4; ++i) {
         auto* panel = new QLabel(QLatin1String(kPanelTexts[i]), StatusBar_Main);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i + 1));
@@ -263,9 +273,9 @@ void TForm_Main::buildControls()
         panel->setFrameShadow(QFrame::Sunken);
         panel->setIndent(2);
         if (i < 3)
-            panel->setFixedWidth(kPanelWidths[i]);
+            panel->setFixedWidth(qRound(kPanelWidths[i] * scale));
         else
-            panel->setMinimumWidth(kPanelWidths[i]);
+            panel->setMinimumWidth(qRound(kPanelWidths[i] * scale));
         statusLayout->addWidget(panel, i == 3 ? 1 : 0);
         m_state.statusPanels[i] = panel;
     }
@@ -405,7 +415,7 @@ void TForm_Main::buildControls()
 void TForm_Main::placeGauge()
 {
     QLabel* second = m_state.statusPanels[1];
-    CGauge1->setGeometry(kPanelWidths[0] + 1, 2, second->width() - 2, StatusBar_Main->contentsRect().height() - 3);
+    CGauge1->setGeometry(m_state.statusPanels[0]->width() + 1, 2, second->width() - 2, StatusBar_Main->contentsRect().height() - 3);
 }
 
 void TForm_Main::resizeEvent(QResizeEvent* event)

@@ -67,12 +67,18 @@ void showText(MainState& state, const QString& text)
 
 // Writes the item's content to the temporary folder under its title, with its
 // companion folder beside it when it has files, and opens it in the web view.
-void showAsFile(MainState& state, const QString& title, int code)
+// A title without the item's extension (a captured page's title) gets it, so
+// the web view knows what it opens: an archive named only by its title would
+// show as plain text.
+void showAsFile(MainState& state, const QString& title, const QString& ext, int code)
 {
     if (state.tempFolder.isEmpty())
         throw EngineError(QStringLiteral("There is no temporary folder to show the item in."));
     Dataset& pQ = *state.pQ;
-    const QString path = QDir(state.tempFolder).absolutePath() + u'/' + safeFileName(title);
+    QString name = safeFileName(title);
+    if (ext.startsWith(u'.') && !ext.contains(u'/') && !name.endsWith(ext, Qt::CaseInsensitive))
+        name += ext;
+    const QString path = QDir(state.tempFolder).absolutePath() + u'/' + name;
     pQ.fieldByName(QStringLiteral("content")).saveToFile(path);
 
     const QString folder = companionFolder(path, code);
@@ -136,7 +142,7 @@ void showItem(MainState& state, const QString& id, const QString& code)
         pQ.close();
         showText(state, text);
     } else {
-        showAsFile(state, field(pQ, "title"), typeCode);
+        showAsFile(state, field(pQ, "title"), field(pQ, "extname"), typeCode);
     }
 }
 

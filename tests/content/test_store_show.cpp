@@ -58,6 +58,7 @@ private slots:
     void autosave_data();
     void autosave();
     void failedAutosaveKeepsEditedText();
+    void titleWithoutExtensionGetsIt();
     void titlesStayInsideTempFolder_data();
     void titlesStayInsideTempFolder();
     void missingItemEndsShowAndRestoresCursor();
@@ -399,6 +400,21 @@ void TestStoreShow::failedAutosaveKeepsEditedText()
     f.autoSave.setChecked(false);
     showItem(f.state, "2024-05-01 10:00:01", "4");
     QCOMPARE(f.memo->toPlainText(), QString("second text"));
+}
+
+void TestStoreShow::titleWithoutExtensionGetsIt()
+{
+    // A captured archive is titled by its page; the file shown must still be an archive.
+    FakeWebView web;
+    StateFixture f(web);
+    f.state.captureSource = f.writeSource("20240501100000.mht", "MIME-Version: 1.0\r\n");
+    f.addItem("2024-05-01 10:00:00", "News of the day", 8, ".mht");
+    f.addItem("2024-05-01 10:00:01", "notes.MHT", 8, ".mht");
+    QVERIFY(storeContent(f.state, "2024-05-01 10:00:00"));
+    QVERIFY(storeContent(f.state, "2024-05-01 10:00:01"));
+    showItem(f.state, "2024-05-01 10:00:00", "8");
+    showItem(f.state, "2024-05-01 10:00:01", "8");
+    QCOMPARE(web.navigations, (QStringList{f.tempFolder() + "News of the day.mht", f.tempFolder() + "notes.MHT"}));
 }
 
 void TestStoreShow::titlesStayInsideTempFolder_data()
