@@ -5,6 +5,7 @@
 #include "tests/support/ArchiveFixture.h"
 #include "tests/support/FakeWebView.h"
 #include "tests/support/ScriptedPrompter.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QAction>
 #include <QLabel>
@@ -37,15 +38,7 @@ struct Window {
             if (!rows.isEmpty())
                 Connection::open(folder + QLatin1String(kArchiveFileName))->exec(rows);
         }
-        MainFormOptions o;
-        o.programFolder = folder;
-        o.tempFolder = folder;
-        o.captureString = capture;
-        auto fake = std::make_unique<FakeWebView>();
-        web = fake.get();
-        o.webView = std::move(fake);
-        o.prompter = &prompter;
-        form = std::make_unique<TForm_Main>(std::move(o));
+        form = test::makeWindow(folder, &prompter, &web, capture);
     }
     template <class T> T* find(const char* name) { return form->findChild<T*>(QLatin1String(name)); }
     QStringList captions(const char* menu)
@@ -261,15 +254,10 @@ private slots:
         createArchive(dir.filePath(QStringLiteral("Demo.mdb")));
         Connection::open(dir.filePath(QStringLiteral("Demo.mdb")))
             ->exec(QStringLiteral("insert into paper(id,title,ParentPaperID,indexid,typeid) values('a','Saved','0',0,4)"));
-        MainFormOptions o;
-        o.programFolder = dir.path() + QLatin1Char('/');
-        o.tempFolder = o.programFolder;
-        o.webView = std::make_unique<FakeWebView>();
         test::ScriptedPrompter prompter;
-        o.prompter = &prompter;
-        TForm_Main form(std::move(o));
-        QVERIFY(form.state().archiveOpen);
-        QCOMPARE(form.TreeView_Main->topLevelItem(0)->text(0), QStringLiteral("Saved"));
+        auto form = test::makeWindow(dir.path() + QLatin1Char('/'), &prompter);
+        QVERIFY(form->state().archiveOpen);
+        QCOMPARE(form->TreeView_Main->topLevelItem(0)->text(0), QStringLiteral("Saved"));
     }
 
     void automationSwitchIsNoCapture()

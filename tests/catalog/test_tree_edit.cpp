@@ -11,6 +11,7 @@
 #include "tests/support/ArchiveFixture.h"
 #include "tests/support/FakeWebView.h"
 #include "tests/support/ScriptedPrompter.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -88,13 +89,7 @@ struct Window {
     }
     void start()
     {
-        const QString folder = dir.path() + u'/';
-        MainFormOptions o;
-        o.programFolder = folder;
-        o.tempFolder = folder;
-        o.webView = std::make_unique<FakeWebView>();
-        o.prompter = &prompter;
-        form = std::make_unique<TForm_Main>(std::move(o));
+        form = test::makeWindow(dir.path() + u'/', &prompter);
         tree = form->findChild<CatalogTree*>(QStringLiteral("TreeView_Main"));
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));

@@ -10,6 +10,7 @@
 #include "tests/support/ArchiveFixture.h"
 #include "tests/support/FakeWebView.h"
 #include "tests/support/ScriptedPrompter.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -41,12 +42,7 @@ struct Window {
         const QString folder = dir.path() + QLatin1Char('/');
         createArchive(folder + QLatin1String(kArchiveFileName));
         Connection::open(folder + QLatin1String(kArchiveFileName))->exec(test::kSearchRows);
-        MainFormOptions o;
-        o.programFolder = folder;
-        o.tempFolder = folder;
-        o.webView = std::make_unique<FakeWebView>();
-        o.prompter = &prompter;
-        form = std::make_unique<TForm_Main>(std::move(o));
+        form = test::makeWindow(folder, &prompter);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
