@@ -28,6 +28,30 @@ QIcon programIcon()
     return QIcon(pm);
 }
 
+QIcon printerIcon()
+{
+    // The style has no printer picture; this one matches the tool bar's size.
+    QPixmap pm(22, 22);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(70, 70, 70), 1));
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 2.5, 9, 7));            // paper going in
+    p.setBrush(QColor(150, 150, 160));
+    p.drawRoundedRect(QRectF(2.5, 8.5, 17, 8), 2, 2);  // body
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(6.5, 13.5, 9, 6));           // printed sheet
+    p.setPen(QColor(90, 90, 200));
+    p.drawLine(QPointF(8, 16), QPointF(14, 16));
+    p.drawLine(QPointF(8, 18), QPointF(12, 18));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(60, 200, 60));
+    p.drawEllipse(QPointF(16.5, 11), 1, 1);        // power light
+    p.end();
+    return QIcon(pm);
+}
+
 TForm_ImportD::TForm_ImportD(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TForm_ImportD"));

@@ -13,5 +13,7 @@ public:
 
 // The program's own picture (window icon and About box).
 QIcon programIcon();
+// The tool bar's print button picture.
+QIcon printerIcon();
 
 } // namespace tallowmere

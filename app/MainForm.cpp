@@ -234,6 +234,7 @@ void TForm_Main::buildControls()
     ToolButton_Search = addToolButton("ToolButton_Search", QStringLiteral("Search"), QStyle::SP_FileDialogContentsView, PopupMenu_Search);
     ToolButton_Font = addToolButton("ToolButton_Font", QStringLiteral("Set the font style"), QStyle::SP_FileDialogDetailedView, PopupMenu_FontTxt);
     ToolButton_Print = addToolButton("ToolButton_Print", QStringLiteral("Print..."), QStyle::SP_DriveFDIcon, nullptr);
+    ToolButton_Print->setIcon(printerIcon());
     ToolButton3 = addToolButton("ToolButton3", QStringLiteral("Exit..."), QStyle::SP_DialogCloseButton, nullptr);
     ToolButton_Set = addToolButton("ToolButton_Set", QStringLiteral("About..."), QStyle::SP_MessageBoxInformation, nullptr);
     for (QToolButton* b : {ToolButton_Add, ToolButton_Export, ToolButton_Delete, ToolButton_Search, ToolButton_Font,
