@@ -6,7 +6,6 @@
 // whole process, key derivation included). Best of R runs each. Then the load
 // is split into its stages so that a slow one shows.
 
-#include "catalog/NodeData.h"
 #include "catalog/TreeImages.h"
 #include "catalog/TreeLoader.h"
 #include "store/Archive.h"
@@ -20,7 +19,6 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
-#include <sqlite3.h>
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -88,42 +86,6 @@ double runShell(const QString& path, QByteArray* captured = nullptr)
         return -1;
     }
     return ms;
-}
-
-// The engine alone: the same select stepped through the C API on its own
-// connection, each text looked at but not copied. What is left above this in
-// the dataset and the loader is the program's own cost.
-double rawSteps(const QString& path, const QString& select, int* rows)
-{
-    sqlite3* db = nullptr;
-    QElapsedTimer t;
-    t.start();
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return -1;
-    }
-    const QByteArray keying = QStringLiteral("PRAGMA key = '%1'; PRAGMA cipher_page_size = %2;")
-                                  .arg(QString::fromLatin1(kArchivePassword)).arg(kCipherPageSize).toUtf8();
-    sqlite3_exec(db, keying.constData(), nullptr, nullptr, nullptr);
-    sqlite3_stmt* st = nullptr;
-    const QByteArray sql = select.toUtf8();
-    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return -1;
-    }
-    const int n = sqlite3_column_count(st);
-    qint64 bytes = 0;
-    *rows = 0;
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        for (int k = 0; k < n; ++k) {
-            sqlite3_column_text(st, k);
-            bytes += sqlite3_column_bytes(st, k);
-        }
-        ++*rows;
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return bytes >= 0 ? t.nsecsElapsed() / 1e6 : -1;
 }
 
 int countNodes(QTreeWidget& tree)
@@ -228,9 +190,7 @@ int main(int argc, char* argv[])
             .arg(rssAfterLoad / 1024.0, 0, 'f', 1).arg(rssBefore / 1024.0, 0, 'f', 1));
 
     // Stages, each best of R: where the time of a load goes.
-    const QString select = QStringLiteral(
-        "select Title,ID,HasSubFolders,ParentPaperID,indexid,typeid,createtime,modifytime,"
-        "sizebyte,ExtName from Paper order by ParentPaperID, indexid, rowid");
+    const QString select = QLatin1String(kTreeSelect);
     const double open = bestOf(runs, [&] {
         QElapsedTimer t;
         t.start();
@@ -245,35 +205,6 @@ int main(int argc, char* argv[])
         t.start();
         Dataset ds(pQ.connection());
         runQuery(ds, select);
-        return t.nsecsElapsed() / 1e6;
-    });
-    const double reads = bestOf(runs, [&] {
-        QElapsedTimer t;
-        t.start();
-        Dataset ds(pQ.connection());
-        runQuery(ds, select);
-        Field f[] = {ds.fieldByName(QStringLiteral("Title")), ds.fieldByName(QStringLiteral("ID")),
-                     ds.fieldByName(QStringLiteral("ParentPaperID")), ds.fieldByName(QStringLiteral("indexid")),
-                     ds.fieldByName(QStringLiteral("typeid")), ds.fieldByName(QStringLiteral("createtime")),
-                     ds.fieldByName(QStringLiteral("modifytime")), ds.fieldByName(QStringLiteral("ExtName"))};
-        Field hasSub = ds.fieldByName(QStringLiteral("HasSubFolders"));
-        Field size = ds.fieldByName(QStringLiteral("sizebyte"));
-        std::vector<TNodeData> rows;
-        rows.reserve(ds.rowCount());
-        for (; !ds.eof(); ds.next()) {
-            TNodeData d;
-            d.Title = f[0].asString();
-            d.ID = f[1].asString();
-            d.ParentPaperID = f[2].asString();
-            d.indexid = f[3].asString();
-            d.typeid_ = f[4].asString();
-            d.createtime = f[5].asString();
-            d.ModifyTime = f[6].asString();
-            d.ExtName = f[7].asString();
-            d.HasSubFolders = hasSub.asBoolean();
-            d.SizeByte = size.asInteger();
-            rows.push_back(std::move(d));
-        }
         return t.nsecsElapsed() / 1e6;
     });
     const double treeOnly = bestOf(runs, [&] {
@@ -294,76 +225,8 @@ int main(int argc, char* argv[])
     say(QStringLiteral("stages (best of %1 each):").arg(runs));
     say(QStringLiteral("  open archive + probe        %1").arg(ms(open)));
     say(QStringLiteral("  select, rows materialised   %1").arg(ms(query)));
-    say(QStringLiteral("  + field reads into records  %1  (reads alone %2)").arg(ms(reads)).arg(ms(reads - query)));
-    say(QStringLiteral("  loadTree on open archive    %1  (nodes, images, tree alone %2)").arg(ms(treeOnly)).arg(ms(treeOnly - reads)));
+    say(QStringLiteral("  loadTree on open archive    %1  (records, nodes, images alone %2)").arg(ms(treeOnly)).arg(ms(treeOnly - query)));
     say(QStringLiteral("  (not in the load) tree destruction %1").arg(ms(teardown)));
 
-    // For comparison: the engine alone (C API, own connection, key derivation
-    // included), in index order as the loader reads, and in stored order (one
-    // pass over the table, no walk of the index) plus an in-memory sort, which
-    // gives the same order.
-    int rawRows = 0;
-    const double rawIndex = bestOf(runs, [&] { return rawSteps(path, select, &rawRows); });
-    const QString stored = QStringLiteral(
-        "select Title,ID,HasSubFolders,ParentPaperID,indexid,typeid,createtime,modifytime,"
-        "sizebyte,ExtName,rowid from Paper");
-    const double rawStored = bestOf(runs, [&] { return rawSteps(path, stored, &rawRows); });
-    const double storedSorted = bestOf(runs, [&] {
-        QElapsedTimer t;
-        t.start();
-        Dataset ds(pQ.connection());
-        runQuery(ds, stored);
-        Field f[] = {ds.fieldByName(QStringLiteral("Title")), ds.fieldByName(QStringLiteral("ID")),
-                     ds.fieldByName(QStringLiteral("ParentPaperID")), ds.fieldByName(QStringLiteral("indexid")),
-                     ds.fieldByName(QStringLiteral("typeid")), ds.fieldByName(QStringLiteral("createtime")),
-                     ds.fieldByName(QStringLiteral("modifytime")), ds.fieldByName(QStringLiteral("ExtName"))};
-        Field hasSub = ds.fieldByName(QStringLiteral("HasSubFolders"));
-        Field size = ds.fieldByName(QStringLiteral("sizebyte"));
-        Field rowid = ds.fieldByName(QStringLiteral("rowid"));
-        struct Keyed {
-            TNodeData d;
-            qint64 rowid;
-        };
-        std::vector<Keyed> rows;
-        rows.reserve(ds.rowCount());
-        for (; !ds.eof(); ds.next()) {
-            Keyed k;
-            k.d.Title = f[0].asString();
-            k.d.ID = f[1].asString();
-            k.d.ParentPaperID = f[2].asString();
-            k.d.indexid = f[3].asString();
-            k.d.typeid_ = f[4].asString();
-            k.d.createtime = f[5].asString();
-            k.d.ModifyTime = f[6].asString();
-            k.d.ExtName = f[7].asString();
-            k.d.HasSubFolders = hasSub.asBoolean();
-            k.d.SizeByte = size.asInteger();
-            k.rowid = rowid.asInteger();
-            rows.push_back(std::move(k));
-        }
-        // Positions are integers in the archive; text positions would need the engine's own ordering.
-        std::sort(rows.begin(), rows.end(), [](const Keyed& a, const Keyed& b) {
-            if (const int c = QString::compare(a.d.ParentPaperID, b.d.ParentPaperID); c != 0)
-                return c < 0;
-            const int ia = a.d.indexid.toInt(), ib = b.d.indexid.toInt();
-            return ia != ib ? ia < ib : a.rowid < b.rowid;
-        });
-        return t.nsecsElapsed() / 1e6;
-    });
-    const QString notIndexed = QStringLiteral(
-        "select Title,ID,HasSubFolders,ParentPaperID,indexid,typeid,createtime,modifytime,"
-        "sizebyte,ExtName from Paper not indexed order by ParentPaperID, indexid, rowid");
-    const double engineSorted = bestOf(runs, [&] {
-        QElapsedTimer t;
-        t.start();
-        Dataset ds(pQ.connection());
-        runQuery(ds, notIndexed);
-        return t.nsecsElapsed() / 1e6;
-    });
-    say(QStringLiteral("for comparison (best of %1 each):").arg(runs));
-    say(QStringLiteral("  engine alone, index order       %1  (C API, open and key included, %2 rows)").arg(ms(rawIndex)).arg(rawRows));
-    say(QStringLiteral("  engine alone, stored order      %1").arg(ms(rawStored)));
-    say(QStringLiteral("  dataset, stored order + sort    %1  (records made, as \"+ field reads\" above)").arg(ms(storedSorted)));
-    say(QStringLiteral("  dataset, table scan sorted by the engine (not indexed)  %1  (as \"select, rows materialised\")").arg(ms(engineSorted)));
     return 0;
 }

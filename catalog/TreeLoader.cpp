@@ -19,18 +19,18 @@ struct Range {
 
 } // namespace
 
+const char* const kTreeSelect =
+    "select Title,ID,HasSubFolders,ParentPaperID,indexid,typeid,createtime,modifytime,"
+    "sizebyte,ExtName from Paper not indexed order by ParentPaperID, indexid, rowid";
+
 int loadTree(QTreeWidget* tree, Dataset& source)
 {
     tree->clear();
 
     // One scan of every row, grouped by parent; the walk from "0" below then
     // gives exactly the tree a per-parent query would, without a query per node.
-    // The table is read in stored order and sorted, not walked through the
-    // parent index: that would fetch every row's page at random, twice as many reads.
     Dataset ds(source.connection());
-    if (!runQuery(ds, QStringLiteral(
-            "select Title,ID,HasSubFolders,ParentPaperID,indexid,typeid,createtime,modifytime,"
-            "sizebyte,ExtName from Paper not indexed order by ParentPaperID, indexid, rowid")))
+    if (!runQuery(ds, QLatin1String(kTreeSelect)))
         return 0;
 
     Field fTitle = ds.fieldByName(QStringLiteral("Title"));
