@@ -30,6 +30,7 @@ struct MainState {
     QString pendingExt;
     qint32 pendingSize = 0;
     QString captureSource;
+    bool includeSubdirs = false;  // the New Item dialog's check box, for the directory import
     bool webFlag = false;
     bool branchDeleted = false;
     int deepestLevel = 0;
