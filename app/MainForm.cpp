@@ -1,6 +1,7 @@
 #include "MainForm.h"
 
 #include "AboutBox.h"
+#include "catalog/AddItem.h"
 #include "catalog/CatalogTree.h"
 #include "catalog/MoveItems.h"
 #include "catalog/NodeData.h"
@@ -17,6 +18,7 @@
 #include "store/Archive.h"
 #include "store/Clock.h"
 #include "store/Compaction.h"
+#include "transfer/NewItemFlow.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -466,6 +468,23 @@ void TForm_Main::FormClose()
     compactArchive(m_state.programFolder);
 }
 
+void TForm_Main::MenuItem_AddSubClick() { addCommand(kLastChild); }
+void TForm_Main::MenuItem_AddSibAbvClick() { addCommand(kAbove); }
+void TForm_Main::MenuItem_AddSibBlwClick() { addCommand(kBelow); }
+
+void TForm_Main::addCommand(int placement)
+{
+    // Made before the dialog, which may replace the editor's text.
+    autosaveCheck(m_state);
+    const int code = newItemFlow(m_state);
+    addOperation(selectedNode(TreeView_Main), placement, code, true);
+}
+
+void TForm_Main::addOperation(QTreeWidgetItem* reference, int placement, int code, bool autosaveMade)
+{
+    tallowmere::addItem(m_state, reference, placement, code, autosaveMade);
+}
+
 // Drop-down buttons: the menu opens by itself on a press of the face.
 void TForm_Main::ToolButton_AddClick() {}
 void TForm_Main::ToolButton_ExportClick() {}
@@ -493,9 +512,6 @@ void TForm_Main::PopupMenu_ExportPopup()
 
 // Operations that their own subsystems fill in.
 void TForm_Main::ToolButton_PrintClick() {}
-void TForm_Main::MenuItem_AddSubClick() {}
-void TForm_Main::MenuItem_AddSibAbvClick() {}
-void TForm_Main::MenuItem_AddSibBlwClick() {}
 void TForm_Main::MenuItem_ExpthisClick() {}
 void TForm_Main::MenuItem_ExpSubClick() {}
 void TForm_Main::MenuItem_FindAllClick() { m_search->runSearch(kScopeTree); }

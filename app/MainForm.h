@@ -108,6 +108,10 @@ private:
     void placeGauge();
     void FormClose();
     void handOverCapture(const QString& captureString);
+    // The three add commands: autosave check, New Item dialog, add operation.
+    void addCommand(int placement);
+    // The add operation, with the directory import for code 11.
+    void addOperation(QTreeWidgetItem* reference, int placement, int code, bool autosaveMade = false);
 
     // Tree events the tree widget reports (mouse, keys, drag).
     void TreeView_MainMouseDown(Qt::MouseButton button, const QPoint& point);

@@ -3,6 +3,7 @@
 #include "CatalogTree.h"
 #include "NodeData.h"
 #include "RenameDelete.h"
+#include "Siblings.h"
 #include "common/MainState.h"
 #include "store/Archive.h"
 
@@ -12,22 +13,6 @@
 namespace tallowmere {
 
 namespace {
-
-int indexInParent(QTreeWidgetItem* node)
-{
-    QTreeWidgetItem* parent = node->parent();
-    return parent ? parent->indexOfChild(node) : node->treeWidget()->indexOfTopLevelItem(node);
-}
-
-QTreeWidgetItem* siblingAt(QTreeWidget* tree, QTreeWidgetItem* parent, int index)
-{
-    return parent ? parent->child(index) : tree->topLevelItem(index);
-}
-
-int siblingCount(QTreeWidget* tree, QTreeWidgetItem* parent)
-{
-    return parent ? parent->childCount() : tree->topLevelItemCount();
-}
 
 bool inBranchOf(QTreeWidgetItem* node, QTreeWidgetItem* root)
 {
@@ -71,14 +56,6 @@ void replaceNode(QTreeWidget* tree, QTreeWidgetItem* node, QTreeWidgetItem* pare
         tree->setCurrentItem(node);
     if (wasSelected)
         node->setSelected(true);
-}
-
-// Adds 1 to the recorded positions of the siblings from index on.
-void shiftRecords(QTreeWidget* tree, QTreeWidgetItem* parent, int from)
-{
-    for (int i = from; i < siblingCount(tree, parent); ++i)
-        if (TNodeData* rec = nodeData(siblingAt(tree, parent, i)))
-            rec->indexid = QString::number(toIntOr0(rec->indexid) + 1);
 }
 
 } // namespace
