@@ -2,6 +2,7 @@
 
 #include "content/WebView.h"
 
+#include <QFileInfo>
 #include <QScopeGuard>
 
 namespace tallowmere {
@@ -36,7 +37,11 @@ bool CSaveAsWebbrowser::save()
         g_saveRunning = false;
         m_armed = false;
     });
-    return m_web->saveArchive(m_targetPath);
+    // As a save dialog does, a name without an extension gets the archive's.
+    QString path = m_targetPath;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".mht");
+    return m_web->saveArchive(path);
 }
 
 bool CSaveAsWebbrowser::saveRunning()

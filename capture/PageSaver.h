@@ -20,7 +20,8 @@ public:
     // Stores the path; the save type becomes the single-file archive.
     void setTargetPath(const QString& path);
     // Saves the page once it has finished loading (bounded wait). An empty
-    // target path becomes "untitled". False without a web view, while another
+    // target path becomes "untitled"; a path without an extension gets
+    // ".mht", as in a save dialog. False without a web view, while another
     // save runs, or when no file was written.
     bool save();
 
