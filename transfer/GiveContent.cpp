@@ -87,7 +87,10 @@ void TForm_GiveContent::RadioGroup1Click() {
   SpeedButton1->setVisible(m != NewTextDocument);
   CheckBox1->setVisible(m == FromDirectory);
   const int height = m == NewTextDocument ? 120 : m == FromFile ? 145 : 170;
-  setFixedSize(320, height);
+  // Never smaller than the controls need, so a larger font cuts no text.
+  layout()->activate();
+  const QSize need = layout()->totalMinimumSize();
+  setFixedSize(qMax(320, need.width()), qMax(height, need.height()));
 }
 
 void TForm_GiveContent::SpeedButton1Click() {
