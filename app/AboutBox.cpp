@@ -12,20 +12,26 @@ namespace tallowmere {
 QIcon programIcon()
 {
     // A candle-coloured book: drawn, so the program needs no image files.
-    QPixmap pm(48, 48);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(80, 50, 20), 2));
-    p.setBrush(QColor(196, 120, 40));
-    p.drawRoundedRect(QRectF(8, 6, 32, 38), 3, 3);
-    p.setBrush(QColor(250, 240, 215));
-    p.drawRect(QRectF(12, 10, 24, 30));
-    p.setPen(QPen(QColor(150, 110, 60), 1.5));
-    for (int y = 16; y <= 34; y += 6)
-        p.drawLine(QPointF(15, y), QPointF(33, y));
-    p.end();
-    return QIcon(pm);
+    // Drawn for each size, so desktop and browser icons stay sharp.
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 48.0, size / 48.0);
+        p.setPen(QPen(QColor(80, 50, 20), 2));
+        p.setBrush(QColor(196, 120, 40));
+        p.drawRoundedRect(QRectF(8, 6, 32, 38), 3, 3);
+        p.setBrush(QColor(250, 240, 215));
+        p.drawRect(QRectF(12, 10, 24, 30));
+        p.setPen(QPen(QColor(150, 110, 60), 1.5));
+        for (int y = 16; y <= 34; y += 6)
+            p.drawLine(QPointF(15, y), QPointF(33, y));
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
 QIcon printerIcon()
