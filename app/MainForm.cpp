@@ -11,6 +11,7 @@
 #include "common/TempFolder.h"
 #include "content/ShowItem.h"
 #include "content/StoreContent.h"
+#include "content/TextTools.h"
 #include "content/ViewSwitch.h"
 #include "content/WebEngineView.h"
 #include "search/ResultList.h"
@@ -19,6 +20,7 @@
 #include "store/Clock.h"
 #include "store/Compaction.h"
 #include "transfer/NewItemFlow.h"
+#include "transfer/Export.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -413,6 +415,10 @@ void TForm_Main::buildControls()
     // The Search dialog keeps its settings and histories for the whole run.
     Form_Search = new TForm_Search(TreeView_Main, m_state.clock->now().date(), this);
     m_search = std::make_unique<SearchPanel>(m_state, *Form_Search, ListView, Splitter_Bottom);
+
+    // Font, wrap, find, zoom and print; the find dialog lives as long as the window.
+    m_textTools = std::make_unique<TextTools>(m_state, wrap);
+    connect(m_textTools->findDialog(), &TFindDialog::find, this, &TForm_Main::FindDialog1Find);
 }
 
 void TForm_Main::placeGauge()
@@ -505,23 +511,24 @@ void TForm_Main::ToolButton_SetClick()
 
 void TForm_Main::PopupMenu_ExportPopup()
 {
-    const bool selected = TreeView_Main->currentItem() != nullptr;
+    const bool selected = selectedNode(TreeView_Main) != nullptr;
     for (QAction* a : PopupMenu_Export->actions())
         a->setEnabled(selected);
 }
 
 // Operations that their own subsystems fill in.
-void TForm_Main::ToolButton_PrintClick() {}
-void TForm_Main::MenuItem_ExpthisClick() {}
-void TForm_Main::MenuItem_ExpSubClick() {}
+void TForm_Main::ToolButton_PrintClick() { m_textTools->print(); }
+void TForm_Main::MenuItem_ExpthisClick() { exportItem(m_state, selectedNode(TreeView_Main)); }
+void TForm_Main::MenuItem_ExpSubClick() { exportBranch(m_state, selectedNode(TreeView_Main)); }
 void TForm_Main::MenuItem_FindAllClick() { m_search->runSearch(kScopeTree); }
 void TForm_Main::MenuItem_FindThisClick() { m_search->runSearch(kScopeBranch); }
-void TForm_Main::MenuItem_FindDocClick() {}
-void TForm_Main::MenuItem_StyleClick() {}
-void TForm_Main::MenuItem_WrapClick() {}
+void TForm_Main::MenuItem_FindDocClick() { m_textTools->findInDocument(); }
+void TForm_Main::MenuItem_StyleClick() { m_textTools->chooseFont(); }
+void TForm_Main::MenuItem_WrapClick() { m_textTools->applyWordWrap(); }
+// The entry flips its own tick when chosen; the autosave check reads the tick.
 void TForm_Main::MenuItem_AutoSaveClick() {}
-void TForm_Main::MenuItem_ZoomInClick() {}
-void TForm_Main::MenuItem_ZoomOutClick() {}
+void TForm_Main::MenuItem_ZoomInClick() { m_textTools->zoomStep(-1); }
+void TForm_Main::MenuItem_ZoomOutClick() { m_textTools->zoomStep(+1); }
 void TForm_Main::MenuItem_DelClick() { deleteCommand(m_state); }
 void TForm_Main::MenuItem_MoveSubClick()
 {
@@ -563,7 +570,7 @@ void TForm_Main::TreeView_MainKeyDown(QKeyEvent* event)
             MenuItem_DelClick();
     }
 }
-void TForm_Main::Memo_64kKeyPress(QKeyEvent*) {}
+void TForm_Main::Memo_64kKeyPress(QKeyEvent* event) { m_textTools->keyTyped(*event); }
 void TForm_Main::ListViewColumnClick(int column) { m_search->sortBy(column); }
 void TForm_Main::ListViewDblClick()
 {
@@ -578,6 +585,6 @@ void TForm_Main::CppWebBrowserProgressChange(int progress, int maximum)
     progressDisplay(CGauge1, progress, maximum);
 }
 void TForm_Main::CppWebBrowserDocumentComplete(const QString&, bool) {}
-void TForm_Main::FindDialog1Find() {}
+void TForm_Main::FindDialog1Find() { m_textTools->findNext(); }
 
 } // namespace tallowmere

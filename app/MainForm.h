@@ -29,6 +29,7 @@ class Prompter;
 class Clock;
 class TForm_Search;
 class SearchPanel;
+class TextTools;
 
 struct MainFormOptions {
     QString programFolder;             // with trailing "/"; default: the executable's folder
@@ -126,6 +127,7 @@ private:
     std::unique_ptr<Clock> m_ownClock;
     bool m_closing = false;
     std::unique_ptr<SearchPanel> m_search;
+    std::unique_ptr<TextTools> m_textTools;
 
 public:
     // Controls, named as in the rest of the program (objectName is the same).

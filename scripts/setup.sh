@@ -5,6 +5,7 @@ set -euo pipefail
 PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools libgl-dev
+  qt6-pdf-dev  # tests read printed PDF files back
   libsqlcipher-dev sqlcipher
   xvfb xauth dbus dbus-x11 libglib2.0-bin
   fonts-wqy-microhei

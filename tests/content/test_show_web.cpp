@@ -6,6 +6,7 @@
 #include "content/ShowItem.h"
 #include "content/StoreContent.h"
 #include "content/WebEngineView.h"
+#include "tests/support/PageProbe.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -19,43 +20,19 @@
 
 using namespace tallowmere;
 using tallowmere::test::StateFixture;
+using tallowmere::test::evaluate;
+using tallowmere::test::loadedImages;
+using tallowmere::test::png;
 
 namespace {
 
-constexpr int kLoadWaitMs = 60'000;
-
-QByteArray png(QColor colour)
-{
-    QImage image(60, 40, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-// Runs a script in the page and waits for its answer.
-QVariant evaluate(QWidget* viewWidget, const QString& script)
-{
-    auto* view = qobject_cast<QWebEngineView*>(viewWidget);
-    std::optional<QVariant> result;
-    view->page()->runJavaScript(script, [&](const QVariant& v) { result = v; });
-    if (!QTest::qWaitFor([&] { return result.has_value(); }, kLoadWaitMs))
-        return {};
-    return *result;
-}
+constexpr int kLoadWaitMs = tallowmere::test::kPageWaitMs;
 
 // The page that the companion-folder tests store: two images and a style sheet.
 const QByteArray kCompanionPage =
     "<html><head><link rel=stylesheet href=\"page.files/style.css\"></head><body>"
     "<h1>Companion page</h1><img id=r src=\"page.files/red.png\"> <img id=b src=\"page.files/blue.png\">"
     "</body></html>";
-
-int loadedImages(QWidget* view)
-{
-    return evaluate(view, "Array.from(document.images).filter(i => i.complete && i.naturalWidth == 60).length").toInt();
-}
 
 QString headingColour(QWidget* view)
 {

@@ -3,7 +3,9 @@
 
 #include "common/Prompter.h"
 
+#include <QFont>
 #include <QList>
+#include <QPrinter>
 #include <QStringList>
 
 namespace tallowmere::test {
@@ -15,6 +17,22 @@ public:
     QStringList errors;       // every error() and refuse() text
     QStringList messages;     // "caption: text" of every message()
 
+    // The save dialog as it was opened.
+    struct SaveRequest {
+        QString caption;
+        QString proposedName;
+        QString filter;
+        QString defaultExt;
+    };
+    QList<SaveRequest> saveRequests;
+    QStringList savePaths;    // next paths chosen in the save dialog; cancelled when empty
+    QStringList folderTitles; // every folder chooser's title
+    QStringList folders;      // next folders chosen; cancelled when empty
+    QList<QFont> fontsOffered;  // the font each font dialog opened on
+    QList<QFont> fonts;       // next fonts chosen; cancelled when empty
+    int printDialogs = 0;     // print dialogs opened
+    QStringList pdfFiles;     // next print dialogs confirmed, printing to this PDF file; cancelled when empty
+
     bool confirm(QWidget*, const QString& text) override
     {
         asked << text;
@@ -25,6 +43,34 @@ public:
     void message(QWidget*, const QString& caption, const QString& text) override
     {
         messages << caption + QStringLiteral(": ") + text;
+    }
+    QString saveFileName(QWidget*, const QString& caption, const QString& proposedName, const QString& filter,
+                         const QString& defaultExt) override
+    {
+        saveRequests << SaveRequest{caption, proposedName, filter, defaultExt};
+        return savePaths.isEmpty() ? QString() : savePaths.takeFirst();
+    }
+    QString chooseFolder(QWidget*, const QString& title) override
+    {
+        folderTitles << title;
+        return folders.isEmpty() ? QString() : folders.takeFirst();
+    }
+    bool chooseFont(QWidget*, QFont& font) override
+    {
+        fontsOffered << font;
+        if (fonts.isEmpty())
+            return false;
+        font = fonts.takeFirst();
+        return true;
+    }
+    bool choosePrinter(QWidget*, QPrinter& printer) override
+    {
+        ++printDialogs;
+        if (pdfFiles.isEmpty())
+            return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdfFiles.takeFirst());
+        return true;
     }
 };
 
