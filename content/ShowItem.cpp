@@ -2,6 +2,7 @@
 
 #include "catalog/NodeData.h"
 #include "common/MainState.h"
+#include "common/WaitCursor.h"
 #include "content/SafeFileName.h"
 #include "content/SizeText.h"
 #include "content/StoreContent.h"
@@ -26,15 +27,6 @@
 namespace tallowmere {
 
 namespace {
-
-// The hourglass for the length of one show, whichever way it ends.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QString field(Dataset& ds, const char* name)
 {
