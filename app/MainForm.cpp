@@ -19,6 +19,7 @@
 #include "store/Archive.h"
 #include "store/Clock.h"
 #include "store/Compaction.h"
+#include "transfer/DirectoryImport.h"
 #include "transfer/NewItemFlow.h"
 #include "transfer/Export.h"
 
@@ -488,7 +489,8 @@ void TForm_Main::addCommand(int placement)
 
 void TForm_Main::addOperation(QTreeWidgetItem* reference, int placement, int code, bool autosaveMade)
 {
-    tallowmere::addItem(m_state, reference, placement, code, autosaveMade);
+    if (tallowmere::addItem(m_state, reference, placement, code, autosaveMade) && code == 11)
+        directoryImport(m_state);
 }
 
 // Drop-down buttons: the menu opens by itself on a press of the face.

@@ -16,7 +16,7 @@ QString twoDecimals(double value)
 
 } // namespace
 
-QString sizeText(qint32 bytes)
+QString sizeText(qint64 bytes)
 {
     if (bytes < 1024)
         return QString::number(bytes) + QStringLiteral(" Bytes");

@@ -2,10 +2,10 @@
 
 #include "GiveContent.h"
 #include "common/MainState.h"
+#include "content/TextFile.h"
 #include "content/ViewSwitch.h"
 #include "content/WebView.h"
 
-#include <QFile>
 #include <QPlainTextEdit>
 #include <stdexcept>
 
@@ -56,13 +56,11 @@ int newItemFlow(MainState& state)
         clearEditor(state);
         return 11;
     case 4: {
-        QFile file(state.captureSource);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            throw std::runtime_error(QStringLiteral("Cannot open file \"%1\". %2")
-                                         .arg(state.captureSource, file.errorString()).toStdString());
-        const QString text = QString::fromUtf8(file.readAll());
+        QString reason;
+        if (!loadTextFile(state.memo, state.captureSource, &reason))
+            throw std::runtime_error(QStringLiteral("The text file \"%1\" could not be read (%2).")
+                                         .arg(state.captureSource, reason).toStdString());
         viewSwitch(state, false);
-        state.memo->setPlainText(text);
         return 4;
     }
     default:

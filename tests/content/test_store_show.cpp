@@ -66,25 +66,27 @@ private slots:
 
 void TestStoreShow::sizeText_data()
 {
-    QTest::addColumn<qint32>("bytes");
+    QTest::addColumn<qint64>("bytes");
     QTest::addColumn<QString>("text");
     const QString p = QLocale::system().decimalPoint();
-    QTest::newRow("zero") << 0 << "0 Bytes";
-    QTest::newRow("negative") << -1 << "-1 Bytes";
-    QTest::newRow("1000") << 1000 << "1000 Bytes";
-    QTest::newRow("1023") << 1023 << "1023 Bytes";
-    QTest::newRow("1024") << 1024 << QString("1" + p + "00 KB");
-    QTest::newRow("1536") << 1536 << QString("1" + p + "50 KB");
-    QTest::newRow("1048575") << 1048575 << QString("1024" + p + "00 KB");
-    QTest::newRow("1048576") << 1048576 << QString("1" + p + "00 MB");
-    QTest::newRow("3.5 MB") << 3670016 << QString("3" + p + "50 MB");
-    QTest::newRow("rounded") << 1029 << QString("1" + p + "00 KB");  // 1.0048...
-    QTest::newRow("largest") << 2147483647 << QString("2048" + p + "00 MB");
+    QTest::newRow("zero") << qint64(0) << "0 Bytes";
+    QTest::newRow("negative") << qint64(-1) << "-1 Bytes";
+    QTest::newRow("1000") << qint64(1000) << "1000 Bytes";
+    QTest::newRow("1023") << qint64(1023) << "1023 Bytes";
+    QTest::newRow("1024") << qint64(1024) << QString("1" + p + "00 KB");
+    QTest::newRow("1536") << qint64(1536) << QString("1" + p + "50 KB");
+    QTest::newRow("1048575") << qint64(1048575) << QString("1024" + p + "00 KB");
+    QTest::newRow("1048576") << qint64(1048576) << QString("1" + p + "00 MB");
+    QTest::newRow("3.5 MB") << qint64(3670016) << QString("3" + p + "50 MB");
+    // Totals of a directory import go past 32 bits.
+    QTest::newRow("5 GB") << qint64(5) * 1073741824 << QString("5120" + p + "00 MB");
+    QTest::newRow("rounded") << qint64(1029) << QString("1" + p + "00 KB");  // 1.0048...
+    QTest::newRow("largest") << qint64(2147483647) << QString("2048" + p + "00 MB");
 }
 
 void TestStoreShow::sizeText()
 {
-    QFETCH(qint32, bytes);
+    QFETCH(qint64, bytes);
     QFETCH(QString, text);
     QCOMPARE(tallowmere::sizeText(bytes), text);
 }
