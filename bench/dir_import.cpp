@@ -52,6 +52,11 @@ public:
     void error(QWidget*, const QString& text) override { say(QStringLiteral("error: ") + text); }
     void refuse(QWidget*, const QString& text) override { say(QStringLiteral("refused: ") + text); }
     void message(QWidget*, const QString& caption, const QString& text) override { say(caption + u':' + text); }
+    // The import asks for nothing else; every other dialog is cancelled.
+    QString saveFileName(QWidget*, const QString&, const QString&, const QString&, const QString&) override { return {}; }
+    QString chooseFolder(QWidget*, const QString&) override { return {}; }
+    bool chooseFont(QWidget*, QFont&) override { return false; }
+    bool choosePrinter(QWidget*, QPrinter&) override { return false; }
 };
 
 void readAll(const QString& root)

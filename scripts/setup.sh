@@ -9,6 +9,7 @@ PACKAGES=(
   libsqlcipher-dev sqlcipher
   xvfb xauth dbus dbus-x11 libglib2.0-bin
   fonts-wqy-microhei
+  chromium qt6-websockets-dev  # the capture from a real browser, driven over its debugging protocol
 )
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

@@ -1,5 +1,6 @@
 // tallowmere-cli: maintenance commands for the archive.
 
+#include "capture/InstallPath.h"
 #include "store/Archive.h"
 
 #include <QCoreApplication>
@@ -50,8 +51,21 @@ int init(const QStringList& args)
     return kExitOk;
 }
 
+int setInstallPath(const QStringList& args)
+{
+    const QString folder = args.value(0).isEmpty() ? QString() : QFileInfo(args.value(0)).absoluteFilePath();
+    if (!writeInstallPath(folder)) {
+        say(stderr, QStringLiteral("tallowmere-cli: the install folder could not be recorded"));
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 const Command kCommands[] = {
     {"init", "[FOLDER]", "make an empty archive bbk.dat in FOLDER (default: the current folder)", 1, init},
+    {"set-install-path", "[FOLDER]",
+     "record FOLDER as the program's install folder for the browser bridge (none: remove the record)", 1,
+     setInstallPath},
 };
 
 void usage(FILE* to)

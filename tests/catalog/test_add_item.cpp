@@ -12,6 +12,8 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -25,13 +27,15 @@ using tallowmere::test::Window;
 namespace {
 
 // Answers the next New Item dialog: a method and a path, then OK (or Cancel).
-void answerNewItem(TForm_GiveContent::Method method, const QString& path = QString(), bool ok = true)
+void answerNewItem(TForm_GiveContent::Method method, const QString& path = QString(), bool ok = true,
+                   bool subdirectories = false)
 {
     QTimer::singleShot(0, [=] {
         auto* dialog = qobject_cast<TForm_GiveContent*>(QApplication::activeModalWidget());
         QVERIFY(dialog);
         dialog->selectMethod(method);
         dialog->Edit1->setText(path);
+        dialog->CheckBox1->setChecked(subdirectories);
         (ok ? dialog->Button_OK : dialog->Button_Cancel)->click();
     });
 }
@@ -146,6 +150,32 @@ private slots:
         QCOMPARE(w.web->address(), pdf);
         QCOMPARE(w.sql(QStringLiteral("select title, typeid, ExtName, SizeByte, length(content) from paper where id <> 'a';")),
                  QStringLiteral("report.PDF|0|.pdf|5009|5009"));
+    }
+
+    // A directory becomes a text item titled with its name, with the directory imported below it.
+    void directoryIsImportedBelowItsItem()
+    {
+        Window w({{"a", "A", "0", 0}});
+        QDir root(w.dir.filePath(QStringLiteral("photos")));
+        QVERIFY(root.mkpath(QStringLiteral("trip")));
+        for (const char* name : {"photos/readme.txt", "photos/trip/day1.htm", "photos/picture.gif"}) {
+            QFile f(w.dir.filePath(QLatin1String(name)));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("x");
+        }
+        w.select(w.node("A"));
+        answerNewItem(TForm_GiveContent::FromDirectory, root.path(), true, true);
+        w.find<QAction>("MenuItem_AddSibBlw")->trigger();
+        // Entries come in the file system's order, so compare them by title.
+        const QString children = QStringLiteral(
+            "select group_concat(title, ' ') from (select title from paper where ParentPaperID = "
+            "(select id from paper where title = '%1') order by title);");
+        QCOMPARE(w.sql(children.arg(QLatin1String("photos"))), QStringLiteral("readme.txt trip"));
+        QCOMPARE(w.sql(children.arg(QLatin1String("trip"))), QStringLiteral("day1.htm"));
+        QCOMPARE(w.now(), w.reloaded());
+        QCOMPARE(w.sql(QStringLiteral("select typeid, ExtName, SizeByte from paper where title = 'photos';")),
+                 QStringLiteral("4|.txt|0"));
+        QCOMPARE(selectedNode(w.tree), w.node("photos"));
     }
 
     // Unsaved edits are stored before the dialog shows, even when it is cancelled.
