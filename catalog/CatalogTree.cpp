@@ -122,7 +122,14 @@ void CatalogTree::mousePressEvent(QMouseEvent* event)
 {
     const Qt::MouseButton button = event->button();
     const QPoint point = event->position().toPoint();
-    QTreeWidget::mousePressEvent(event);
+    // A press on blank space keeps the selection: the view would clear it, and
+    // then every click beside the rows would offer "Add an item".
+    if (!itemAt(point) && !selectedItems().isEmpty()) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+    } else {
+        QTreeWidget::mousePressEvent(event);
+    }
     emit mousePressed(button, point);
 }
 

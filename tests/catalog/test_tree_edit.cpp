@@ -213,9 +213,12 @@ private slots:
         QCOMPARE(selectedNode(w.tree), w.node("A"));
         QCOMPARE(w.form->state().currentItemId, QStringLiteral("b"));
         treeMenu->hide();
-        // Below the last row, with a node selected: no menu.
-        QTest::mouseClick(w.tree->viewport(), Qt::RightButton, {}, QPoint(5, w.tree->viewport()->height() - 3));
-        QVERIFY(!treeMenu->isVisible() && !addMenu->isVisible());
+        // Below the last row, with a node selected: no menu, and the selection stays.
+        for (Qt::MouseButton b : {Qt::RightButton, Qt::LeftButton}) {
+            QTest::mouseClick(w.tree->viewport(), b, {}, QPoint(5, w.tree->viewport()->height() - 3));
+            QVERIFY(!treeMenu->isVisible() && !addMenu->isVisible());
+            QCOMPARE(selectedNode(w.tree), w.node("A"));
+        }
     }
 
     void emptyTreeOffersAddAnItem()
