@@ -26,4 +26,10 @@ void DialogPrompter::message(QWidget* parent, const QString& caption, const QStr
     QMessageBox::warning(parent, caption, text);
 }
 
+bool DialogPrompter::warn(QWidget* parent, const QString& caption, const QString& text)
+{
+    return QMessageBox::warning(parent, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 } // namespace tallowmere

@@ -18,6 +18,8 @@ public:
     virtual void refuse(QWidget* parent, const QString& text) = 0;
     // Any other message box with its own caption (e.g. the general error box).
     virtual void message(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // A Yes/No warning with its own caption, warning icon, No preselected. True for Yes.
+    virtual bool warn(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
 
 // The real one: QMessageBox.
@@ -27,6 +29,7 @@ public:
     void error(QWidget* parent, const QString& text) override;
     void refuse(QWidget* parent, const QString& text) override;
     void message(QWidget* parent, const QString& caption, const QString& text) override;
+    bool warn(QWidget* parent, const QString& caption, const QString& text) override;
 };
 
 } // namespace tallowmere

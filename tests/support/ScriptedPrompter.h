@@ -14,6 +14,7 @@ public:
     QStringList asked;        // every confirm() text
     QStringList errors;       // every error() and refuse() text
     QStringList messages;     // "caption: text" of every message()
+    QStringList warnings;     // "caption: text" of every warn(); answered from answers
 
     bool confirm(QWidget*, const QString& text) override
     {
@@ -25,6 +26,11 @@ public:
     void message(QWidget*, const QString& caption, const QString& text) override
     {
         messages << caption + QStringLiteral(": ") + text;
+    }
+    bool warn(QWidget*, const QString& caption, const QString& text) override
+    {
+        warnings << caption + QStringLiteral(": ") + text;
+        return answers.isEmpty() ? false : answers.takeFirst();
     }
 };
 
