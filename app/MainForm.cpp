@@ -1,6 +1,10 @@
 #include "MainForm.h"
 
 #include "AboutBox.h"
+#include "capture/CaptureEntry.h"
+#include "capture/NewNodeImpl.h"
+#include "capture/PageCompletion.h"
+#include "capture/ServerSwitches.h"
 #include "catalog/AddItem.h"
 #include "catalog/CatalogTree.h"
 #include "catalog/MoveItems.h"
@@ -94,6 +98,10 @@ TForm_Main::TForm_Main(MainFormOptions options, QWidget* parent) : QMainWindow(p
     m_state.clock = options.clock;
     m_state.window = this;
     buildControls();
+    m_capture = std::make_unique<CaptureEntry>(
+        m_state, [this](qint32 code) { addOperation(selectedNode(TreeView_Main), kBelow, code); },
+        [this] { completePage(m_state, nodeData(selectedNode(TreeView_Main))); });
+    m_newNode = std::make_unique<TNewNodeImpl>([this](const CaptureRequest& request) { m_capture->addNode(request); });
 
     // 2. The gauge lies over the status bar's second panel, hidden at start.
     placeGauge();
@@ -123,8 +131,9 @@ TForm_Main::TForm_Main(MainFormOptions options, QWidget* parent) : QMainWindow(p
     // 9. The whole catalog tree.
     m_state.deepestLevel = loadTree(TreeView_Main, *m_pQ);
 
-    // 10. A capture string on the command line.
-    if (!options.captureString.isEmpty() && !options.captureString.contains(QLatin1String("/Automation")))
+    // 10. A capture string on the command line; a server switch is none.
+    if (!options.captureString.isEmpty() && !options.captureString.contains(QLatin1String("/Automation"))
+        && !isServerSwitch(options.captureString))
         handOverCapture(options.captureString);
 }
 
@@ -441,8 +450,12 @@ void TForm_Main::viewSwitch(bool showWeb)
 
 void TForm_Main::handOverCapture(const QString& captureString)
 {
-    viewSwitch(true);
-    Q_UNUSED(captureString);  // the capture of a page from the command line is added with web capture
+    m_capture->commandLine(captureString);
+}
+
+bool TForm_Main::claimAutomationService()
+{
+    return m_newNode->claim();
 }
 
 bool TForm_Main::eventFilter(QObject* watched, QEvent* event)
@@ -456,6 +469,10 @@ bool TForm_Main::eventFilter(QObject* watched, QEvent* event)
 
 void TForm_Main::closeEvent(QCloseEvent* event)
 {
+    if (!m_closing && !m_newNode->approveClose(*m_state.prompter, this, [this] { close(); })) {
+        event->ignore();
+        return;
+    }
     if (!m_closing) {
         m_closing = true;
         FormClose();
@@ -465,6 +482,7 @@ void TForm_Main::closeEvent(QCloseEvent* event)
 
 void TForm_Main::FormClose()
 {
+    m_newNode->release();
     autosaveCheck(m_state);
     cleanUpOrphans(*m_pQ);
     if (!m_state.branchDeleted)
@@ -586,7 +604,11 @@ void TForm_Main::CppWebBrowserProgressChange(int progress, int maximum)
 {
     progressDisplay(CGauge1, progress, maximum);
 }
-void TForm_Main::CppWebBrowserDocumentComplete(const QString&, bool) {}
+void TForm_Main::CppWebBrowserDocumentComplete(const QString&, bool)
+{
+    if (!m_capture->holdDocumentComplete())
+        completePage(m_state, nodeData(selectedNode(TreeView_Main)));
+}
 void TForm_Main::FindDialog1Find() { m_textTools->findNext(); }
 
 } // namespace tallowmere

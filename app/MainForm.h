@@ -30,6 +30,8 @@ class Clock;
 class TForm_Search;
 class SearchPanel;
 class TextTools;
+class CaptureEntry;
+class TNewNodeImpl;
 
 struct MainFormOptions {
     QString programFolder;             // with trailing "/"; default: the executable's folder
@@ -50,6 +52,10 @@ public:
 
     // Web view or text editor on display.
     void viewSwitch(bool showWeb);
+
+    // Offers the automation service (Brambook.NewNode) on the session bus.
+    // False when there is no session bus or the name is taken.
+    bool claimAutomationService();
 
 public slots:
     // Tool bar.
@@ -128,6 +134,8 @@ private:
     bool m_closing = false;
     std::unique_ptr<SearchPanel> m_search;
     std::unique_ptr<TextTools> m_textTools;
+    std::unique_ptr<CaptureEntry> m_capture;
+    std::unique_ptr<TNewNodeImpl> m_newNode;
 
 public:
     // Controls, named as in the rest of the program (objectName is the same).

@@ -33,6 +33,8 @@ public:
     virtual bool chooseFont(QWidget* parent, QFont& font) = 0;
     // The print dialog for printer. True when the user confirms printing.
     virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
+    // A Yes/No warning with its own caption, warning icon, No preselected. True for Yes.
+    virtual bool warn(QWidget* parent, const QString& caption, const QString& text) = 0;
 };
 
 // The real one: message boxes and the common dialogs.
@@ -47,6 +49,7 @@ public:
     QString chooseFolder(QWidget* parent, const QString& title) override;
     bool chooseFont(QWidget* parent, QFont& font) override;
     bool choosePrinter(QWidget* parent, QPrinter& printer) override;
+    bool warn(QWidget* parent, const QString& caption, const QString& text) override;
 };
 
 // A filter of label and pattern pairs ("pdf files|*.pdf|All files|*.*") in the

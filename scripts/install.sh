@@ -25,7 +25,10 @@ install -m 0644 resources/tallowmere.png "$DEST/tallowmere.png"
 [ -e "$DEST/bbk.dat" ] || "$DEST/tallowmere-cli" init "$DEST"
 
 # The automation service's activation file, and the browsers' host manifests.
-QT_QPA_PLATFORM=offscreen "$DEST/Tallowmere" /REGSERVER
+# A running copy makes a second start end at once; its own starts refresh the
+# activation file anyway.
+QT_QPA_PLATFORM=offscreen "$DEST/Tallowmere" /REGSERVER \
+  || echo "Tallowmere is running; the automation service is registered at its next start."
 "$DEST/snagwick" --register
 
 # Where the bridge finds the program when it has to start it: system-wide when

@@ -16,6 +16,7 @@ public:
     QStringList asked;        // every confirm() text
     QStringList errors;       // every error() and refuse() text
     QStringList messages;     // "caption: text" of every message()
+    QStringList warnings;     // "caption: text" of every warn(); answered from answers
 
     // The save dialog as it was opened.
     struct SaveRequest {
@@ -71,6 +72,10 @@ public:
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdfFiles.takeFirst());
         return true;
+    bool warn(QWidget*, const QString& caption, const QString& text) override
+    {
+        warnings << caption + QStringLiteral(": ") + text;
+        return answers.isEmpty() ? false : answers.takeFirst();
     }
 };
 
