@@ -57,6 +57,7 @@ public:
     QString chooseFolder(QWidget*, const QString&) override { return {}; }
     bool chooseFont(QWidget*, QFont&) override { return false; }
     bool choosePrinter(QWidget*, QPrinter&) override { return false; }
+    bool warn(QWidget*, const QString&, const QString&) override { return false; }
 };
 
 void readAll(const QString& root)

@@ -86,6 +86,8 @@ QString fileDialogFilter(const QString& filter)
         entries << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
     }
     return entries.join(QStringLiteral(";;"));
+}
+
 bool DialogPrompter::warn(QWidget* parent, const QString& caption, const QString& text)
 {
     return QMessageBox::warning(parent, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)

@@ -72,6 +72,7 @@ public:
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdfFiles.takeFirst());
         return true;
+    }
     bool warn(QWidget*, const QString& caption, const QString& text) override
     {
         warnings << caption + QStringLiteral(": ") + text;
