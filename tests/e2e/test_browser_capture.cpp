@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QWebSocket>
 #include <QtTest>
 
@@ -232,6 +233,24 @@ private slots:
         const QJsonObject answer = capture(m_http.url("/garden"), QStringLiteral("Nowhere"), 8);
         QVERIFY(answer.contains(QLatin1String("error")));
         QCOMPARE(row(QStringLiteral("Nowhere"), QStringLiteral("count(*)")), QStringLiteral("0"));
+    }
+
+    // Uninstalling removes every registration and the programs, never the archive.
+    void uninstallKeepsTheArchive()
+    {
+        QProcess uninstall;
+        uninstall.setProcessEnvironment(m_env);
+        uninstall.start(qEnvironmentVariable("TM_SOURCE_DIR") + QStringLiteral("/scripts/uninstall.sh"), {m_prog});
+        QVERIFY(uninstall.waitForFinished(kWaitMs));
+        QVERIFY2(uninstall.exitCode() == 0, uninstall.readAllStandardError().constData());
+        for (const QString& gone : {m_home + QStringLiteral("/.mozilla/native-messaging-hosts/snagwick.newnode.json"),
+                                    m_home + QStringLiteral("/.local/share/dbus-1/services/Brambook.NewNode.service"),
+                                    m_home + QStringLiteral("/.local/share/applications/tallowmere.desktop"),
+                                    m_prog + QStringLiteral("/Tallowmere"), m_prog + QStringLiteral("/snagwick")})
+            QVERIFY2(!QFile::exists(gone), qPrintable(gone));
+        QSettings record(path(QStringLiteral("xdg/Tallowmere.conf")), QSettings::IniFormat);
+        QVERIFY(!record.contains(QStringLiteral("Path")));
+        QCOMPARE(row(QStringLiteral("Leek soup"), QStringLiteral("typeid")), QStringLiteral("8"));
     }
 };
 
