@@ -52,10 +52,29 @@ function createEntries() {
 api.runtime.onInstalled.addListener(createEntries);
 api.runtime.onStartup.addListener(createEntries);
 
-api.contextMenus.onClicked.addListener((info, tab) => {
+// A page without a title is named by its host, which survives the cutting of
+// titles at "/" and ":".
+function fallbackTitle(address) {
+  try {
+    return new URL(address).hostname || address;
+  } catch (e) {
+    return address;
+  }
+}
+
+api.contextMenus.onClicked.addListener(async (info, tab) => {
   const entry = ENTRIES.find((e) => e.id === info.menuItemId);
   if (!entry || !tab)
     return;
+  // The click grants access to the page (activeTab), but the tab handed to
+  // this listener was made before that: read it again for its title.
+  let page = tab;
+  try {
+    page = await api.tabs.get(tab.id);
+  } catch (e) {
+    // keep what the listener was given
+  }
   // The page itself, also when the click was on a frame inside it.
-  capture(tab.url || info.pageUrl, tab.title || "", entry.type);
+  const address = page.url || tab.url || info.pageUrl;
+  capture(address, page.title || tab.title || fallbackTitle(address), entry.type);
 });
