@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHash>
+#include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QScopeGuard>
@@ -130,6 +131,22 @@ WebEngineView::WebEngineView(QObject* parent)
     connect(m_page, &QWebEnginePage::loadProgress, this,
             [this](int progress) { emit progressChange(progress, 100); });
     connect(m_page, &QWebEnginePage::loadingChanged, this, &WebEngineView::onLoadingChanged);
+
+    // The page's own menu, without the entries that would open windows or
+    // start downloads: this view has no second window and keeps no downloads,
+    // so they would silently do nothing.
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        QMenu* menu = m_view->createStandardContextMenu();
+        for (QWebEnginePage::WebAction a :
+             {QWebEnginePage::SavePage, QWebEnginePage::ViewSource, QWebEnginePage::OpenLinkInNewWindow,
+              QWebEnginePage::OpenLinkInNewTab, QWebEnginePage::OpenLinkInNewBackgroundTab,
+              QWebEnginePage::DownloadLinkToDisk, QWebEnginePage::DownloadImageToDisk,
+              QWebEnginePage::DownloadMediaToDisk, QWebEnginePage::InspectElement})
+            menu->removeAction(m_page->action(a));
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(m_view->mapToGlobal(pos));
+    });
 }
 
 WebEngineView::~WebEngineView()
