@@ -46,6 +46,44 @@ QString editorText(const QPlainTextEdit* memo)
     return text;
 }
 
+// A savepoint around a store of more than one change, so that it nests inside
+// a caller's transaction and is undone whole. A store of one change (a single
+// statement) needs none: a statement is whole by itself, and a savepoint would
+// copy every page it touches into the statement journal.
+class StoreSavepoint {
+public:
+    explicit StoreSavepoint(Connection& db) : db_(db) {}
+    ~StoreSavepoint()
+    {
+        if (!open_)
+            return;
+        try {
+            db_.exec(QStringLiteral("ROLLBACK TO tm_store"));
+            db_.exec(QStringLiteral("RELEASE tm_store"));
+        } catch (...) {
+        }
+    }
+    StoreSavepoint(const StoreSavepoint&) = delete;
+    StoreSavepoint& operator=(const StoreSavepoint&) = delete;
+
+    void open()
+    {
+        db_.exec(QStringLiteral("SAVEPOINT tm_store"));
+        open_ = true;
+    }
+    void release()
+    {
+        if (!open_)
+            return;
+        db_.exec(QStringLiteral("RELEASE tm_store"));
+        open_ = false;
+    }
+
+private:
+    Connection& db_;
+    bool open_ = false;
+};
+
 // The companion folder's files: plain files directly in it, no hidden files,
 // no sub-folders, no links, in name order.
 QFileInfoList companionFiles(const QString& folder)
@@ -92,7 +130,8 @@ struct StoredText {
 
 // The steps of the store inside the caller's transaction. The code of the
 // stored row, or -1 when the row is left alone on purpose (scope).
-int storeRow(MainState& state, const QString& id, StoreScope scope, StoredText& storedText)
+int storeRow(MainState& state, const QString& id, StoreScope scope, const QString* givenText, StoreSavepoint& savepoint,
+             StoredText& storedText)
 {
     Dataset& pQ = *state.pQ;
     if (!runQuery(pQ, QStringLiteral("select id,content,plaintext,typeID,oriname,sizebyte,extname,modifytime             from paper where id = ")
@@ -105,6 +144,9 @@ int storeRow(MainState& state, const QString& id, StoreScope scope, StoredText& 
         pQ.close();
         return -1;
     }
+    const QString folder = companionFolder(state.captureSource, code);
+    if (!folder.isEmpty())
+        savepoint.open();  // the content and the companion files
     pQ.edit();
     if (code == 7) {
         if (!state.web)
@@ -117,7 +159,7 @@ int storeRow(MainState& state, const QString& id, StoreScope scope, StoredText& 
         state.pendingSize = qint32(document.size());
         state.pendingExt = QStringLiteral(".htm");
     } else if (code == 4) {
-        const QString text = editorText(state.memo);
+        const QString text = givenText ? *givenText : editorText(state.memo);
         const qint32 size = qint32(text.toUtf8().size());
         const QString now = state.clock ? state.clock->timestamp() : Clock().timestamp();
         pQ.fieldByName(QStringLiteral("plaintext")).setValue(text);
@@ -130,7 +172,6 @@ int storeRow(MainState& state, const QString& id, StoreScope scope, StoredText& 
             fail(QStringLiteral("no file was given"));
         pQ.fieldByName(QStringLiteral("content")).loadFromFile(state.captureSource);
         pQ.post();
-        const QString folder = companionFolder(state.captureSource, code);
         if (!folder.isEmpty())
             storeCompanionFolder(pQ, id, folder);
     }
@@ -161,7 +202,7 @@ QString companionFolder(const QString& path, int code)
     return stem + suffix;
 }
 
-bool storeContent(MainState& state, const QString& id, StoreScope scope)
+bool storeContent(MainState& state, const QString& id, StoreScope scope, const QString* text)
 {
     if (id.isEmpty())
         return true;
@@ -173,18 +214,12 @@ bool storeContent(MainState& state, const QString& id, StoreScope scope)
     int stored = -1;
     StoredText storedText;
     try {
-        // A savepoint, so that a store inside a caller's transaction nests.
-        db.exec(QStringLiteral("SAVEPOINT tm_store"));
+        StoreSavepoint savepoint(db);
         try {
-            stored = storeRow(state, id, scope, storedText);
-            db.exec(QStringLiteral("RELEASE tm_store"));
+            stored = storeRow(state, id, scope, text, savepoint, storedText);
+            savepoint.release();
         } catch (...) {
-            state.pQ->close();
-            try {
-                db.exec(QStringLiteral("ROLLBACK TO tm_store"));
-                db.exec(QStringLiteral("RELEASE tm_store"));
-            } catch (...) {
-            }
+            state.pQ->close();  // pending edits are dropped, then the savepoint is rolled back
             throw;
         }
     } catch (const EngineError& e) {
@@ -199,7 +234,7 @@ bool storeContent(MainState& state, const QString& id, StoreScope scope)
     }
     // Only a text that is safely in the archive counts as saved.
     if (stored == 4) {
-        if (state.memo)
+        if (state.memo && !text)
             state.memo->document()->setModified(false);
         if (TNodeData* rec = nodeData(nodeById(state.tree, id))) {
             rec->SizeByte = storedText.size;

@@ -17,7 +17,10 @@ enum class StoreScope {
 // files of its companion folder). The store is one transaction: when any step
 // fails nothing of it stays, the row keeps what it held before and the status
 // bar says so. True when stored (or nothing was to be stored); never throws.
-bool storeContent(MainState& state, const QString& id, StoreScope scope = StoreScope::AnyItem);
+// With text, a text item stores that text (as storedTextOf gives it) in place
+// of the editor's, and the editor is left alone.
+bool storeContent(MainState& state, const QString& id, StoreScope scope = StoreScope::AnyItem,
+                  const QString* text = nullptr);
 
 // The autosave check for leaving an item (showing another, adding, closing):
 // when the text editor holds unsaved changes and "Autosave Text" is ticked, the

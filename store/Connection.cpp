@@ -43,15 +43,14 @@ Statement prepareNext(sqlite3* db, const QByteArray& utf8, int& offset)
     return {};
 }
 
-Statement prepareOne(sqlite3* db, const QString& statement)
+Statement prepareOne(sqlite3* db, const QByteArray& utf8)
 {
-    const QByteArray utf8 = rewriteBooleanLiterals(statement).toUtf8();
     int offset = 0;
     Statement st = prepareNext(db, utf8, offset);
     if (!st)
         throw EngineError(QStringLiteral("empty statement"));
     if (prepareNext(db, utf8, offset))
-        throw EngineError(QStringLiteral("more than one statement in \"%1\"").arg(shortened(statement)));
+        throw EngineError(QStringLiteral("more than one statement in \"%1\"").arg(shortened(QString::fromUtf8(utf8))));
     return st;
 }
 
@@ -64,7 +63,102 @@ void runToEnd(sqlite3* db, sqlite3_stmt* st)
         fail(db, QStringLiteral("statement \"%1\" failed").arg(shortened(QString::fromUtf8(sqlite3_sql(st)))));
 }
 
+// ---------------------------------------------------------------- StatementCache
+
+namespace {
+// Kept statements beyond this many are finalized, least recently used first.
+constexpr size_t kKeptStatements = 24;
+} // namespace
+
+void Statement::release()
+{
+    if (!s_)
+        return;
+    if (home_)
+        home_->giveBack(s_, std::move(key_));
+    else
+        sqlite3_finalize(s_);
+    s_ = nullptr;
+    home_ = nullptr;
+}
+
+StatementCache::~StatementCache()
+{
+    dropAll();
+    sqlite3_finalize(schemaVersion_);
+}
+
+void StatementCache::dropAll()
+{
+    for (const Kept& k : kept_)
+        sqlite3_finalize(k.st);
+    kept_.clear();
+}
+
+Statement StatementCache::takeKept(const QByteArray& utf8)
+{
+    for (auto it = kept_.rbegin(); it != kept_.rend(); ++it) {
+        if (it->key == utf8) {
+            Statement st(it->st);
+            st.home_ = this;
+            st.key_ = std::move(it->key);
+            kept_.erase(std::next(it).base());
+            return st;
+        }
+    }
+    return {};
+}
+
+Statement StatementCache::take(const QByteArray& utf8)
+{
+    if (Statement st = takeKept(utf8))
+        return st;
+    Statement st = prepareOne(db_, utf8);
+    keep(st, utf8);
+    return st;
+}
+
+void StatementCache::keep(Statement& st, const QByteArray& utf8)
+{
+    if (!st || st.home_)
+        return;
+    st.home_ = this;
+    st.key_ = utf8;
+}
+
+void StatementCache::giveBack(sqlite3_stmt* st, QByteArray key)
+{
+    // A statement left standing on a row would hold its read lock.
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    kept_.push_back({std::move(key), st});
+    if (kept_.size() > kKeptStatements) {
+        sqlite3_finalize(kept_.front().st);
+        kept_.erase(kept_.begin());
+    }
+}
+
+Statement StatementCache::columnsOf(const QByteArray& utf8)
+{
+    std::optional<int> version;
+    if (schemaVersion_ || sqlite3_prepare_v2(db_, "PRAGMA schema_version", -1, &schemaVersion_, nullptr) == SQLITE_OK) {
+        if (sqlite3_step(schemaVersion_) == SQLITE_ROW)
+            version = sqlite3_column_int(schemaVersion_, 0);
+        sqlite3_reset(schemaVersion_);
+    }
+    // Unknown (the file is busy, say) counts as changed: fresh statements are always right.
+    if (!version || version != knownSchema_)
+        dropAll();
+    knownSchema_ = version;
+    return take(utf8);
+}
+
 } // namespace engine
+
+Connection::Connection(sqlite3* db, QString path)
+    : db_(db), path_(std::move(path)), statements_(std::make_unique<engine::StatementCache>(db))
+{
+}
 
 std::shared_ptr<Connection> Connection::open(const QString& path, Mode mode)
 {
@@ -109,15 +203,28 @@ std::shared_ptr<Connection> Connection::open(const QString& path, Mode mode)
 
 Connection::~Connection()
 {
+    statements_.reset();  // every statement finalized before the handle closes
     sqlite3_close_v2(db_);
 }
 
 void Connection::exec(const QString& sql)
 {
     const QByteArray utf8 = rewriteBooleanLiterals(sql).toUtf8();
-    int offset = 0;
-    while (engine::Statement st = engine::prepareNext(db_, utf8, offset))
+    if (engine::Statement st = statements_->takeKept(utf8)) {
         engine::runToEnd(db_, st.get());
+        return;
+    }
+    // Each statement is prepared only once the one before it has run (it may
+    // create what the next one uses). A text of one statement is kept.
+    int offset = 0;
+    engine::Statement st = engine::prepareNext(db_, utf8, offset);
+    for (bool first = true; st; first = false) {
+        engine::runToEnd(db_, st.get());
+        engine::Statement next = engine::prepareNext(db_, utf8, offset);
+        if (first && !next)
+            statements_->keep(st, utf8);
+        st = std::move(next);
+    }
 }
 
 void Connection::rollback()

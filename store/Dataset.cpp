@@ -1,8 +1,8 @@
 #include "store/Engine_p.h"
 #include "store/SqlText.h"
 
+#include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryFile>
 #include <functional>
 #include <map>
@@ -44,6 +44,7 @@ struct Row {
 struct Pending {
     QVariant value;
     QString path;                          // non-empty: the blob comes from this file
+    std::shared_ptr<QFile> file;           // the file at path, when opened already
     std::shared_ptr<QTemporaryFile> temp;  // keeps a stream's copy alive until post
 };
 
@@ -261,31 +262,33 @@ void Dataset::open()
         throw EngineError(QStringLiteral("no database connection"));
     sqlite3* db = conn_->handle();
     const QString sql = rewriteBooleanLiterals(sql_);
-    Statement plain = engine::prepareOne(db, sql);
-    const int n = sqlite3_column_count(plain.get());
-    if (n == 0)
-        throw EngineError(QStringLiteral("the statement returns no rows: %1").arg(sql_));
 
     Impl impl;
-    impl.columns.resize(n);
-    bool oneTable = true;
-    for (int k = 0; k < n; ++k) {
-        Column& c = impl.columns[k];
-        c.name = QString::fromUtf8(sqlite3_column_name(plain.get(), k));
-        c.database = sqlite3_column_database_name(plain.get(), k);
-        c.table = sqlite3_column_table_name(plain.get(), k);
-        c.origin = sqlite3_column_origin_name(plain.get(), k);
-        const QByteArray declared = QByteArray(sqlite3_column_decltype(plain.get(), k)).toLower();
-        c.lazy = declared.isEmpty() || declared.contains("blob");
-        if (c.origin.isEmpty() || c.table != impl.columns[0].table || c.database != impl.columns[0].database)
-            oneTable = false;
-    }
+    int n = 0;
+    // The columns' names and origins; true when they all come from one table.
+    auto describe = [&](sqlite3_stmt* described) {
+        n = sqlite3_column_count(described);
+        impl.columns.assign(n, Column{});
+        bool oneTable = true;
+        for (int k = 0; k < n; ++k) {
+            Column& c = impl.columns[k];
+            c.name = QString::fromUtf8(sqlite3_column_name(described, k));
+            c.database = sqlite3_column_database_name(described, k);
+            c.table = sqlite3_column_table_name(described, k);
+            c.origin = sqlite3_column_origin_name(described, k);
+            const QByteArray declared = QByteArray(sqlite3_column_decltype(described, k)).toLower();
+            c.lazy = declared.isEmpty() || declared.contains("blob");
+            if (c.origin.isEmpty() || c.table != impl.columns[0].table || c.database != impl.columns[0].database)
+                oneTable = false;
+        }
+        return oneTable && n > 0;
+    };
 
     // Static cursor: every row is read now, so that later statements on the
     // connection cannot disturb the walk. Blob columns are read as type and
     // length only, with the rowid, and their bytes on demand.
-    Statement fast;
-    if (const auto fromEnd = oneTable ? sql::singleTableFromEnd(sql) : std::nullopt) {
+    const auto single = sql::singleTableSelect(sql);
+    auto prepareFast = [&]() {
         QStringList list, lazyList;
         for (const Column& c : impl.columns) {
             const QString name = sql::quotedName(QString::fromUtf8(c.origin));
@@ -297,12 +300,38 @@ void Dataset::open()
             }
         }
         list << lazyList << QStringLiteral("rowid");
-        const QString rewritten = QStringLiteral("SELECT ") + list.join(u',') + QStringLiteral(" FROM") + sql.mid(*fromEnd);
+        const QString rewritten = QStringLiteral("SELECT ") + list.join(u',') + QStringLiteral(" FROM") + sql.mid(single->fromEnd);
         try {
-            fast = engine::prepareOne(db, rewritten);
+            return engine::prepareOne(db, rewritten.toUtf8());
         } catch (const EngineError&) {
             // Not every select survives the rewrite; those rows are read whole.
+            return Statement();
         }
+    };
+
+    // The columns of a select from one table are those of its list over its
+    // table, whatever its conditions: that statement is prepared once and kept.
+    Statement fast;
+    bool triedFast = false;
+    if (single) {
+        Statement columns;
+        try {
+            columns = conn_->statements().columnsOf(sql.left(single->sourceEnd).toUtf8());
+        } catch (const EngineError&) {
+            // Left to the statement as given, which says what is wrong with it.
+        }
+        if (columns && describe(columns.get())) {
+            fast = prepareFast();
+            triedFast = true;
+        }
+    }
+    Statement plain;
+    if (!fast) {
+        plain = engine::prepareOne(db, sql.toUtf8());
+        if (sqlite3_column_count(plain.get()) == 0)
+            throw EngineError(QStringLiteral("the statement returns no rows: %1").arg(sql_));
+        if (describe(plain.get()) && single && !triedFast)
+            fast = prepareFast();
     }
 
     sqlite3_stmt* st = fast ? fast.get() : plain.get();
@@ -374,16 +403,44 @@ void Dataset::post()
     sqlite3* db = conn_->handle();
     const Column& first = d.columns[pending.begin()->first];
 
-    // Files are measured now and must not grow past the limit meanwhile.
-    std::map<int, qint64> fileSizes;
+    // Files are measured now and must not grow past the limit meanwhile. A
+    // file of up to one piece is read whole and bound with the update; a
+    // larger one goes into the value in pieces after it.
+    struct Source {
+        std::shared_ptr<QFile> file;
+        qint64 size = 0;
+        QByteArray bytes;   // the whole file, when it fits one piece
+        bool inPieces = false;
+    };
+    std::map<int, Source> sources;
+    bool pieces = false;
     QStringList sets;
     for (const auto& [k, p] : pending) {
         const QString name = sql::quotedName(QString::fromUtf8(d.columns[k].origin));
         if (!p.path.isEmpty()) {
-            const qint64 size = QFileInfo(p.path).size();
-            if (size > kMaxValueBytes)
-                throw EngineError(p.path + QStringLiteral(": ") + tooLarge(size));
-            fileSizes[k] = size;
+            Source& source = sources[k];
+            source.file = p.file;
+            if (!source.file) {
+                source.file = std::make_shared<QFile>(p.path);
+                if (!source.file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+                    throw EngineError(QStringLiteral("cannot read %1: %2").arg(p.path, source.file->errorString()));
+            }
+            source.size = source.file->size();
+            if (source.size > kMaxValueBytes)
+                throw EngineError(p.path + QStringLiteral(": ") + tooLarge(source.size));
+            if (source.size <= kPieceBytes) {
+                source.bytes.resize(source.size);
+                qint64 done = 0;
+                while (done < source.size) {
+                    const qint64 got = source.file->read(source.bytes.data() + done, source.size - done);
+                    if (got <= 0)
+                        throw EngineError(QStringLiteral("cannot read %1: the file changed while it was stored").arg(p.path));
+                    done += got;
+                }
+            } else {
+                source.inPieces = true;
+                pieces = true;
+            }
         }
         sets << name + QStringLiteral(" = ?");
     }
@@ -391,43 +448,54 @@ void Dataset::post()
                                .arg(sql::quotedName(QString::fromUtf8(first.database)),
                                     sql::quotedName(QString::fromUtf8(first.table)), sets.join(u','));
 
-    // The row changes whole or not at all, also inside a caller's transaction.
-    conn_->exec(QStringLiteral("SAVEPOINT tm_post"));
+    // The row changes whole or not at all, also inside a caller's transaction:
+    // a lone update is so by itself; an update followed by pieces needs a
+    // savepoint (which copies the pages it touches into the statement journal).
+    if (pieces)
+        conn_->exec(QStringLiteral("SAVEPOINT tm_post"));
     try {
-        Statement st = engine::prepareOne(db, update);
+        Statement st = conn_->statements().take(update.toUtf8());
         int index = 1;
         for (const auto& [k, p] : pending) {
-            if (p.path.isEmpty())
+            if (p.path.isEmpty()) {
                 bindValue(st.get(), index++, valueFromVariant(p.value));
-            else
-                sqlite3_bind_zeroblob(st.get(), index++, int(fileSizes[k]));
+            } else {
+                const Source& source = sources[k];
+                if (source.inPieces) {
+                    sqlite3_bind_zeroblob(st.get(), index++, int(source.size));
+                } else {
+                    Value bytes;
+                    bytes.type = Value::Type::Blob;
+                    bytes.bytes = source.bytes;
+                    bindValue(st.get(), index++, bytes);
+                }
+            }
         }
         sqlite3_bind_int64(st.get(), index, row.rowid);
         engine::runToEnd(db, st.get());
         if (sqlite3_changes(db) != 1)
             throw EngineError(QStringLiteral("the row to change no longer exists"));
 
-        for (const auto& [k, size] : fileSizes) {
-            const QString& path = pending[k].path;
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
-                throw EngineError(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-            if (size == 0)
+        for (auto& [k, source] : sources) {
+            if (!source.inPieces)
                 continue;
+            const QString& path = pending[k].path;
             BlobHandle blob(db, d.columns[k], row.rowid, true);
             QByteArray piece(kPieceBytes, Qt::Uninitialized);
             qint64 done = 0;
-            while (done < size) {
-                const qint64 got = file.read(piece.data(), qMin<qint64>(kPieceBytes, size - done));
+            while (done < source.size) {
+                const qint64 got = source.file->read(piece.data(), qMin<qint64>(kPieceBytes, source.size - done));
                 if (got <= 0)
                     throw EngineError(QStringLiteral("cannot read %1: the file changed while it was stored").arg(path));
                 blob.write(piece.constData(), int(got), int(done));
                 done += got;
             }
         }
-        conn_->exec(QStringLiteral("RELEASE tm_post"));
+        if (pieces)
+            conn_->exec(QStringLiteral("RELEASE tm_post"));
     } catch (...) {
-        sqlite3_exec(db, "ROLLBACK TO tm_post; RELEASE tm_post", nullptr, nullptr, nullptr);
+        if (pieces)
+            sqlite3_exec(db, "ROLLBACK TO tm_post; RELEASE tm_post", nullptr, nullptr, nullptr);
         throw;
     }
 
@@ -438,7 +506,7 @@ void Dataset::post()
         } else {
             v.type = Value::Type::Blob;
             v.lazy = true;
-            v.size = fileSizes[k];
+            v.size = sources[k].size;
         }
         row.values[k] = std::move(v);
     }
@@ -459,7 +527,8 @@ Value& valueOf(Dataset::Impl& d, sqlite3* db, int col)
                                                   .arg(sql::quotedName(QString::fromUtf8(c.origin)),
                                                        sql::quotedName(QString::fromUtf8(c.database)),
                                                        sql::quotedName(QString::fromUtf8(c.table)))
-                                                  .arg(row.rowid));
+                                                  .arg(row.rowid)
+                                                  .toUtf8());
         if (sqlite3_step(st.get()) != SQLITE_ROW)
             fail(db, QStringLiteral("the row no longer exists"));
         v = readValue(st.get(), 0);
@@ -602,16 +671,19 @@ void Field::setValue(const QVariant& value)
 
 void Field::loadFromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EngineError(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    if (file.isSequential()) {
-        loadFromStream(file);
+    // Kept open for the post, which reads it.
+    auto file = std::make_shared<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw EngineError(QStringLiteral("cannot read %1: %2").arg(path, file->errorString()));
+    if (file->isSequential()) {
+        loadFromStream(*file);
         return;
     }
-    if (file.size() > kMaxValueBytes)
-        throw EngineError(QStringLiteral("cannot store %1: the file's ").arg(path) + tooLarge(file.size()));
-    pendingOf(*ds_->d_, col_).path = path;
+    if (file->size() > kMaxValueBytes)
+        throw EngineError(QStringLiteral("cannot store %1: the file's ").arg(path) + tooLarge(file->size()));
+    Pending& p = pendingOf(*ds_->d_, col_);
+    p.path = path;
+    p.file = std::move(file);
 }
 
 void Field::loadFromStream(QIODevice& in)

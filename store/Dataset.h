@@ -17,6 +17,10 @@ struct sqlite3;
 
 namespace tallowmere {
 
+namespace engine {
+class StatementCache;
+}
+
 class EngineError : public std::runtime_error {
 public:
     explicit EngineError(const QString& message) : std::runtime_error(message.toStdString()) {}
@@ -47,10 +51,14 @@ public:
     void commit() { exec(QStringLiteral("COMMIT")); }
     void rollback();
 
+    // Prepared statements kept for reuse on this connection.
+    engine::StatementCache& statements() const { return *statements_; }
+
 private:
-    Connection(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+    Connection(sqlite3* db, QString path);
     sqlite3* db_ = nullptr;
     QString path_;
+    std::unique_ptr<engine::StatementCache> statements_;
 };
 
 // Rewrites the older dialect's boolean literals true/false (any case) into 1/0,

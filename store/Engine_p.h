@@ -5,6 +5,9 @@
 
 #include <sqlite3.h>
 
+#include <optional>
+#include <vector>
+
 namespace tallowmere::engine {
 
 // A single value holds at most this many bytes (SQLite's own length limit).
@@ -14,21 +17,80 @@ inline constexpr int kPieceBytes = 1 << 20;
 
 [[noreturn]] void fail(sqlite3* db, const QString& what);
 
-// Owns a prepared statement.
+class StatementCache;
+
+// Owns a prepared statement, or borrows one that goes back to its cache
+// (reset, bindings cleared) when done with.
 class Statement {
 public:
     Statement() = default;
     explicit Statement(sqlite3_stmt* s) : s_(s) {}
-    ~Statement() { sqlite3_finalize(s_); }
-    Statement(Statement&& o) noexcept : s_(o.s_) { o.s_ = nullptr; }
-    Statement& operator=(Statement&& o) noexcept { std::swap(s_, o.s_); return *this; }
+    ~Statement() { release(); }
+    Statement(Statement&& o) noexcept : s_(o.s_), home_(o.home_), key_(std::move(o.key_))
+    {
+        o.s_ = nullptr;
+        o.home_ = nullptr;
+    }
+    Statement& operator=(Statement&& o) noexcept
+    {
+        std::swap(s_, o.s_);
+        std::swap(home_, o.home_);
+        std::swap(key_, o.key_);
+        return *this;
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     sqlite3_stmt* get() const { return s_; }
     explicit operator bool() const { return s_ != nullptr; }
 
 private:
+    friend class StatementCache;
+    void release();
     sqlite3_stmt* s_ = nullptr;
+    StatementCache* home_ = nullptr;  // set: borrowed from there under key_
+    QByteArray key_;
+};
+
+// The prepared statements of recently run texts, each of exactly one
+// statement, keyed by its text (boolean literals already rewritten). Preparing
+// is much of the cost of a small statement; the statements that run again and
+// again (savepoints, the update of an edited row, a select's columns) are
+// prepared once. A kept statement is re-prepared by SQLite itself when the
+// schema has changed; only the column descriptions of one that is not run
+// (see columnsOf) need the schema check.
+class StatementCache {
+public:
+    explicit StatementCache(sqlite3* db) : db_(db) {}
+    ~StatementCache();
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+
+    // The kept statement of this text, or a newly prepared one (more than one
+    // statement in the text throws). Either goes back here when released.
+    Statement take(const QByteArray& utf8);
+    // The kept statement of this text; empty when none is kept (or it is in use).
+    Statement takeKept(const QByteArray& utf8);
+    // Keeps a statement prepared from exactly this text once it is released.
+    void keep(Statement& st, const QByteArray& utf8);
+
+    // A statement of this text for reading its columns' descriptions only,
+    // which SQLite does not bring up to date by itself: every kept statement
+    // is dropped first when the schema has changed since the last look.
+    Statement columnsOf(const QByteArray& utf8);
+
+private:
+    friend class Statement;
+    void giveBack(sqlite3_stmt* st, QByteArray key);
+    void dropAll();
+
+    struct Kept {
+        QByteArray key;
+        sqlite3_stmt* st;
+    };
+    sqlite3* db_;
+    std::vector<Kept> kept_;  // least recently used first
+    sqlite3_stmt* schemaVersion_ = nullptr;
+    std::optional<int> knownSchema_;
 };
 
 // Prepares the statement that begins at offset (in UTF-8 bytes) and moves
@@ -37,7 +99,8 @@ private:
 Statement prepareNext(sqlite3* db, const QByteArray& utf8, int& offset);
 
 // Prepares exactly one statement; more than one statement in the text throws.
-Statement prepareOne(sqlite3* db, const QString& statement);
+// The text must already have had its boolean literals rewritten.
+Statement prepareOne(sqlite3* db, const QByteArray& utf8);
 
 // Steps a statement to its end, discarding rows.
 void runToEnd(sqlite3* db, sqlite3_stmt* st);

@@ -71,7 +71,7 @@ bool Lexer::next(Token& token)
     return true;
 }
 
-std::optional<qsizetype> singleTableFromEnd(const QString& s)
+std::optional<SingleTableSelect> singleTableSelect(const QString& s)
 {
     std::vector<Token> top;   // significant tokens outside parentheses
     Lexer lexer(s);
@@ -120,6 +120,7 @@ std::optional<qsizetype> singleTableFromEnd(const QString& s)
         ++i;
     if (isName(i) && !isClause(i))
         ++i;
+    const qsizetype sourceEnd = top[i - 1].end;
     if (i < top.size() && !isClause(i) && !isOther(s, top[i], u';'))
         return std::nullopt;
     for (; i < top.size(); ++i) {
@@ -128,7 +129,7 @@ std::optional<qsizetype> singleTableFromEnd(const QString& s)
                 return std::nullopt;
         }
     }
-    return fromEnd;
+    return SingleTableSelect{fromEnd, sourceEnd};
 }
 
 QString quotedName(const QString& name)

@@ -25,11 +25,15 @@ private:
     qsizetype i_ = 0;
 };
 
-// For "SELECT <list> FROM <one table> [alias] [WHERE|ORDER|LIMIT ...]": the
-// offset just after the FROM keyword, so that a caller can put its own column
-// list in front of the rest. Empty for anything else (joins, DISTINCT, GROUP BY,
-// compound selects).
-std::optional<qsizetype> singleTableFromEnd(const QString& statement);
+// Where the parts of "SELECT <list> FROM <one table> [alias] [WHERE|ORDER|LIMIT ...]" end.
+struct SingleTableSelect {
+    qsizetype fromEnd;    // just after the FROM keyword: a caller can put its own column list in front of the rest
+    qsizetype sourceEnd;  // just after the table and its alias: what comes before has the statement's columns
+};
+
+// The parts of a select from one table. Empty for anything else (joins,
+// DISTINCT, GROUP BY, compound selects).
+std::optional<SingleTableSelect> singleTableSelect(const QString& statement);
 
 // A name as an SQL quoted identifier: "it""s".
 QString quotedName(const QString& name);

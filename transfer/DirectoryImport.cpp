@@ -214,8 +214,6 @@ public:
         }
     }
 
-    Connection* connection() const { return open_ ? conn_.get() : nullptr; }
-
 private:
     void begin()
     {
@@ -256,43 +254,30 @@ private:
 };
 
 // One item's row and content land together or not at all, also when an
-// exception ends the import in the middle of the item.
+// exception ends the import in the middle of the item: what the item wrote is
+// deleted again. (A savepoint per item would cost more: it copies every page
+// the item touches into the statement journal.)
 class ItemScope {
 public:
-    explicit ItemScope(Connection* conn) : conn_(conn)
-    {
-        if (!conn_)
-            return;
-        try {
-            conn_->exec(QStringLiteral("SAVEPOINT tm_item"));
-            open_ = true;
-        } catch (const EngineError&) {
-        }
-    }
+    explicit ItemScope(Dataset* pQ) : pQ_(pQ) {}
     ~ItemScope()
     {
-        if (!open_)
+        if (done_ || id_.isEmpty() || !pQ_)
             return;
-        try {
-            conn_->exec(QStringLiteral("ROLLBACK TO tm_item"));
-            conn_->exec(QStringLiteral("RELEASE tm_item"));
-        } catch (const EngineError&) {
-        }
+        runStatement(*pQ_, QStringLiteral("delete from fileblock where paperid = ") + quoted(id_));
+        runStatement(*pQ_, QStringLiteral("delete from paper where id = ") + quoted(id_));
     }
     ItemScope(const ItemScope&) = delete;
     ItemScope& operator=(const ItemScope&) = delete;
 
-    void done()
-    {
-        if (!open_)
-            return;
-        open_ = false;
-        conn_->exec(QStringLiteral("RELEASE tm_item"));
-    }
+    // The item's row is in, under this id.
+    void inserted(const QString& id) { id_ = id; }
+    void done() { done_ = true; }
 
 private:
-    Connection* conn_;
-    bool open_ = false;
+    Dataset* pQ_;
+    QString id_;
+    bool done_ = false;
 };
 
 // A text file that could not be read ends the import.
@@ -406,7 +391,7 @@ private:
         rec.HasSubFolders = true;
         rec.ExtName = QStringLiteral(".txt");
         rec.SizeByte = 0;
-        ItemScope item(batches_.connection());
+        ItemScope item(state_.pQ);
         const bool inserted = insertRow(rec, [&](const QString& id) {
             return QStringLiteral("insert into paper(title,id,ParentPaperID,indexid,typeid,")
                 + QStringLiteral("HasSubFolders,createtime,modifytime,extname,sizebyte) values(") + quoted(rec.Title)
@@ -414,7 +399,9 @@ private:
                 + quoted(rec.createtime) + u',' + quoted(rec.ModifyTime) + u',' + quoted(rec.ExtName) + u','
                 + QString::number(rec.SizeByte) + u')';
         });
-        if (!inserted)
+        if (inserted)
+            item.inserted(rec.ID);
+        else
             reportInsertFailure(rec);
         QTreeWidgetItem* node = addNode(parent, std::move(rec));
         item.done();
@@ -425,11 +412,16 @@ private:
     void addFileItem(QTreeWidgetItem* parent, const QString& path, qint64 size)
     {
         const FileType type = fileTypeOf(path);
-        // Read before the row is made: an unreadable text leaves no item without content.
+        // Read before the row is made: an unreadable text leaves no item without
+        // content. The text is stored as the editor would give it back, without
+        // the editor's work of laying it out.
+        std::optional<QString> text;
         if (type.typeCode == 4) {
+            QByteArray bytes;
             QString reason;
-            if (!loadTextFile(state_.memo, path, &reason))
+            if (!readTextFile(path, &bytes, &reason))
                 throw UnreadableText{path, reason};
+            text = storedTextOf(bytes);
         }
         state_.captureSource = path;
         TNodeData rec = newRecord(parent, path.mid(path.lastIndexOf(u'/') + 1));
@@ -437,7 +429,7 @@ private:
         rec.HasSubFolders = false;
         rec.ExtName = type.extension;
         rec.SizeByte = qint32(size);  // the low 32 bits, as sizes are held
-        ItemScope item(batches_.connection());
+        ItemScope item(state_.pQ);
         const bool inserted = insertRow(rec, [&](const QString& id) {
             return QStringLiteral("insert into paper(title,id,ParentPaperID,indexid,typeid,")
                 + QStringLiteral("HasSubFolders,createtime,modifytime,extname,sizebyte)") + QStringLiteral(" values(")
@@ -446,12 +438,13 @@ private:
                 + quoted(rec.ModifyTime) + u',' + quoted(rec.ExtName) + u',' + QString::number(rec.SizeByte) + u')';
         });
         if (inserted) {
+            item.inserted(rec.ID);
             // The item's node is made after its content is stored, so there is
             // no node for the store to update; without the tree it does not
             // search the whole tree for one.
             MainState store = state_;
             store.tree = nullptr;
-            storeContent(store, rec.ID);
+            storeContent(store, rec.ID, StoreScope::AnyItem, text ? &*text : nullptr);
         } else {
             reportInsertFailure(rec);
         }

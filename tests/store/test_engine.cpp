@@ -74,6 +74,7 @@ private slots:
     void unreadableFileThrows();
     void resultsThatCannotBeEdited();
     void staticCursorSurvivesOtherStatements();
+    void keptStatementsFollowSchemaChanges();
 };
 
 void TestStoreEngine::booleanLiterals_data()
@@ -397,6 +398,54 @@ void TestStoreEngine::staticCursorSurvivesOtherStatements()
     QVERIFY(!top.eof());
     QVERIFY(runStatement(pQ, QStringLiteral("update paper set title = 'changed' where id = 'top3'")));
     QCOMPARE(top.fieldByName(QStringLiteral("content")).asBytes(), QByteArray::fromHex("00112233"));
+}
+
+void TestStoreEngine::keptStatementsFollowSchemaChanges()
+{
+    ArchiveFolder archive;
+    auto connection = archive.connect();
+    Dataset ds(connection);
+    // Each statement of a text is prepared once the one before it has run.
+    connection->exec(QStringLiteral("create table t (a TEXT, b TEXT); insert into t values ('x', 'y')"));
+    QVERIFY(runQuery(ds, QStringLiteral("select * from t where a = 'x'")));
+    QCOMPARE(ds.fieldByName(QStringLiteral("b")).asString(), QStringLiteral("y"));
+    QVERIFY(runQuery(ds, QStringLiteral("select * from t where a = 'none'")));
+    QVERIFY(ds.eof());
+
+    // Another connection makes the table anew with one more column: once this
+    // connection has run a statement over the new schema (which reads it), the
+    // same select, with other conditions, gives the new columns.
+    {
+        auto other = archive.connect();
+        other->exec(QStringLiteral("drop table t"));
+        other->exec(QStringLiteral("create table t (a TEXT, b TEXT, c BLOB)"));
+        other->exec(QStringLiteral("insert into t values ('x', 'y', x'0102')"));
+    }
+    QVERIFY(runQuery(ds, QStringLiteral("select count(*) as n from t")));
+    QCOMPARE(ds.fieldByName(QStringLiteral("n")).asInteger(), 1);
+    QVERIFY(runQuery(ds, QStringLiteral("select * from t where a = 'x' and b = 'y'")));
+    QVERIFY(!ds.eof());
+    QCOMPARE(ds.fieldByName(QStringLiteral("c")).size(), 2);
+    QCOMPARE(ds.fieldByName(QStringLiteral("c")).asBytes(), QByteArray::fromHex("0102"));
+    ds.edit();
+    ds.fieldByName(QStringLiteral("b")).setValue(QStringLiteral("z"));
+    ds.post();
+
+    // So does a change made through this connection.
+    QVERIFY(runStatement(ds, QStringLiteral("alter table t add column d INTEGER")));
+    QVERIFY(runQuery(ds, QStringLiteral("select * from t where a = 'x'")));
+    QCOMPARE(ds.fieldByName(QStringLiteral("b")).asString(), QStringLiteral("z"));
+    QVERIFY(ds.fieldByName(QStringLiteral("d")).isNull());
+
+    // A kept statement runs again as often as it is given.
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(runStatement(ds, QStringLiteral("insert into t (a) values ('again')")));
+    QVERIFY(runQuery(ds, QStringLiteral("select count(*) as n from t where a = 'again'")));
+    QCOMPARE(ds.fieldByName(QStringLiteral("n")).asInteger(), 3);
+    // A failing statement is no different the second time.
+    QVERIFY(!runStatement(ds, QStringLiteral("insert into nowhere values (1)")));
+    QVERIFY(!runStatement(ds, QStringLiteral("insert into nowhere values (1)")));
+    QVERIFY(!runQuery(ds, QStringLiteral("select * from nowhere where a = 1")));
 }
 
 QTEST_GUILESS_MAIN(TestStoreEngine)

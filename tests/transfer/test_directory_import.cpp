@@ -471,12 +471,19 @@ void TestDirectoryImport::killedImportLeavesWholeItems()
     QVERIFY(importer.waitForStarted());
     QVERIFY(importer.waitForReadyRead(60000));
     // Kill once a first batch is committed (the file has grown and no journal
-    // is left of it), long before the whole directory is in.
+    // is left of it), long before the whole directory is in. The moment between
+    // two batches is short and easily missed; a file grown past what one batch
+    // of at most 16 MB writes (the file grows only as batches commit) is in the
+    // middle of a later batch, which is as good.
     const qint64 firstBatch = 4 << 20;
+    const qint64 pastFirstBatch = 24 << 20;
     const QString journal = archive.path + QStringLiteral("-journal");
-    while (importer.state() == QProcess::Running
-           && (QFileInfo(archive.path).size() < firstBatch || QFileInfo::exists(journal)))
-        QTest::qWait(2);
+    auto due = [&] {
+        const qint64 size = QFileInfo(archive.path).size();
+        return size >= pastFirstBatch || (size >= firstBatch && !QFileInfo::exists(journal));
+    };
+    while (importer.state() == QProcess::Running && !due())
+        QTest::qWait(1);
     QVERIFY2(importer.state() == QProcess::Running, "the import ended before it could be interrupted");
     ::kill(pid_t(importer.processId()), SIGKILL);
     QVERIFY(importer.waitForFinished(60000));
