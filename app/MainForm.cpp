@@ -606,8 +606,7 @@ void TForm_Main::CppWebBrowserProgressChange(int progress, int maximum)
 }
 void TForm_Main::CppWebBrowserDocumentComplete(const QString&, bool)
 {
-    if (!m_capture->holdDocumentComplete())
-        completePage(m_state, nodeData(selectedNode(TreeView_Main)));
+    m_capture->documentComplete();
 }
 void TForm_Main::FindDialog1Find() { m_textTools->findNext(); }
 

@@ -45,12 +45,12 @@ void CaptureEntry::capture(const CaptureRequest& request)
     }
 }
 
-bool CaptureEntry::holdDocumentComplete()
+void CaptureEntry::documentComplete()
 {
-    if (!m_adding)
-        return false;
-    m_held = true;
-    return true;
+    if (m_adding)
+        m_held = true;
+    else if (m_complete)
+        m_complete();
 }
 
 } // namespace tallowmere

@@ -28,11 +28,11 @@ public:
     // for what the capture string holds.
     void commandLine(const QString& captureString);
 
-    // While a capture is being added, document-complete events are held and
-    // handed on once the item exists: a page that finishes loading during the
-    // add (the add waits for the web view) must still complete the new item
-    // rather than miss it. True when the event was held.
-    bool holdDocumentComplete();
+    // A document-complete event: the page completion runs at once, except
+    // while a capture is being added, when it is held until the item exists: a
+    // page that finishes loading during the add (the add waits for the web
+    // view) must still complete the new item rather than miss it.
+    void documentComplete();
     bool adding() const { return m_adding; }
 
 private:

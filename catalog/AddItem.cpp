@@ -22,15 +22,6 @@ constexpr int kDirectoryCode = 11;
 constexpr int kCapturedPageCode = 7;
 constexpr int kCapturedArchiveCode = 8;
 
-bool idExists(Dataset& pQ, const QString& id)
-{
-    if (!runQuery(pQ, QStringLiteral("select id from paper where id = ") + quoted(id)))
-        return false;
-    const bool found = !pQ.eof();
-    pQ.close();
-    return found;
-}
-
 } // namespace
 
 QString titleFromSource(const QString& source, int typeCode)
@@ -45,11 +36,11 @@ QString titleFromSource(const QString& source, int typeCode)
 QString newItemId(Dataset& pQ, const Clock& clock)
 {
     const QString stamp = clock.timestamp();
-    if (!idExists(pQ, stamp))
+    if (!itemExists(pQ, stamp))
         return stamp;
     for (int n = 1;; ++n) {
         const QString id = stamp + QString::number(n);
-        if (!idExists(pQ, id))
+        if (!itemExists(pQ, id))
             return id;
     }
 }
@@ -123,12 +114,7 @@ QTreeWidgetItem* addItem(MainState& state, QTreeWidgetItem* reference, int place
 
     auto* node = new TNode(rec);
     applyTreeImage(node);
-    if (insertAt < 0)
-        insertAt = siblingCount(tree, parentNode);
-    if (parentNode)
-        parentNode->insertChild(insertAt, node);
-    else
-        tree->insertTopLevelItem(insertAt, node);
+    insertSibling(tree, parentNode, insertAt, node);
     if (shiftFrom >= 0)
         shiftRecords(tree, parentNode, shiftFrom);
 

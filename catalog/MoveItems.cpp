@@ -44,12 +44,7 @@ void replaceNode(QTreeWidget* tree, QTreeWidgetItem* node, QTreeWidgetItem* pare
         oldParent->takeChild(oldIndex);
     else
         tree->takeTopLevelItem(oldIndex);
-    if (index < 0)
-        index = siblingCount(tree, parent);
-    if (parent)
-        parent->insertChild(index, node);
-    else
-        tree->insertTopLevelItem(index, node);
+    insertSibling(tree, parent, index, node);
     for (QTreeWidgetItem* n : expanded)
         n->setExpanded(true);
     if (wasCurrent)

@@ -23,6 +23,18 @@ inline int siblingCount(QTreeWidget* tree, QTreeWidgetItem* parent)
     return parent ? parent->childCount() : tree->topLevelItemCount();
 }
 
+// Puts node at index among the children of parent (the top level when null;
+// index -1: last).
+inline void insertSibling(QTreeWidget* tree, QTreeWidgetItem* parent, int index, QTreeWidgetItem* node)
+{
+    if (index < 0)
+        index = siblingCount(tree, parent);
+    if (parent)
+        parent->insertChild(index, node);
+    else
+        tree->insertTopLevelItem(index, node);
+}
+
 // Adds 1 to the recorded positions of the siblings from index on.
 inline void shiftRecords(QTreeWidget* tree, QTreeWidgetItem* parent, int from)
 {

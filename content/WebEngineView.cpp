@@ -248,37 +248,36 @@ void WebEngineView::loadDocument(const QByteArray& html)
         throw std::runtime_error("The document could not be loaded");
 }
 
+std::optional<QString> WebEngineView::readPage(PageRead read)
+{
+    auto result = std::make_shared<std::optional<QString>>();
+    QPointer<WebEngineView> self(this);
+    (m_page->*read)([result, self](const QString& answer) {
+        *result = answer;
+        if (self)
+            emit self->stateChanged();
+    });
+    if (!waitUntil([&] { return result->has_value(); }, kReadMs))
+        return std::nullopt;
+    return *result;
+}
+
 QByteArray WebEngineView::saveDocument()
 {
     if (!hasDocument())
         return {};
-    auto result = std::make_shared<std::optional<QString>>();
-    QPointer<WebEngineView> self(this);
-    m_page->toHtml([result, self](const QString& html) {
-        *result = html;
-        if (self)
-            emit self->stateChanged();
-    });
+    const std::optional<QString> html = readPage(&QWebEnginePage::toHtml);
     // An empty answer here would be stored as the item's document: fail loudly.
-    if (!waitUntil([&] { return result->has_value(); }, kReadMs))
+    if (!html)
         throw std::runtime_error("The web view did not hand out its document in time");
-    return (*result)->toUtf8();
+    return html->toUtf8();
 }
 
 QString WebEngineView::pageText()
 {
     if (!hasDocument())
         return {};
-    auto result = std::make_shared<std::optional<QString>>();
-    QPointer<WebEngineView> self(this);
-    m_page->toPlainText([result, self](const QString& text) {
-        *result = text;
-        if (self)
-            emit self->stateChanged();
-    });
-    if (!waitUntil([&] { return result->has_value(); }, kReadMs))
-        return {};
-    return **result;
+    return readPage(&QWebEnginePage::toPlainText).value_or(QString());
 }
 
 double WebEngineView::zoomFactorOf(int level)

@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
 class QWebEngineView;
 class QWebEnginePage;
@@ -68,6 +69,9 @@ private:
     bool savePage(const QString& path, int format);
     bool waitForNavigation(int timeoutMs);
     bool waitUntil(const std::function<bool()>& done, int timeoutMs);
+    // Asks the page for its HTML or its text and waits for the answer; none on timeout.
+    using PageRead = void (QWebEnginePage::*)(const std::function<void(const QString&)>&) const;
+    std::optional<QString> readPage(PageRead read);
     QString addressOf(const QUrl& url) const;
 
     QWebEngineProfile* m_profile = nullptr;

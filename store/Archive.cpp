@@ -54,6 +54,15 @@ bool runStatement(Dataset& ds, const QString& sql)
     }
 }
 
+bool itemExists(Dataset& ds, const QString& id)
+{
+    if (!runQuery(ds, QStringLiteral("select id from paper where id = ") + quoted(id)))
+        return false;
+    const bool found = !ds.eof();
+    ds.close();
+    return found;
+}
+
 QString quoted(const QString& text)
 {
     QString inner = text;

@@ -20,6 +20,10 @@ bool runQuery(Dataset& ds, const QString& sql);
 // False on any error. Never throws.
 bool runStatement(Dataset& ds, const QString& sql);
 
+// True when an item of this id is in the archive (false also when the
+// archive cannot be read).
+bool itemExists(Dataset& ds, const QString& id);
+
 // A text value as an SQL string literal: 'it''s'.
 QString quoted(const QString& text);
 

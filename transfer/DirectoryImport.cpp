@@ -361,11 +361,7 @@ private:
                 rec.ID = id;
                 return true;
             }
-            if (!runQuery(pQ, QStringLiteral("select id from paper where id = ") + quoted(id)))
-                return false;
-            const bool taken = !pQ.eof();
-            pQ.close();
-            if (!taken)
+            if (!itemExists(pQ, id))
                 return false;
             id = base + u'-' + QString::number(n);
         }
