@@ -130,7 +130,7 @@ struct StoredText {
 
 // The steps of the store inside the caller's transaction. The code of the
 // stored row, or -1 when the row is left alone on purpose (scope).
-int storeRow(MainState& state, const QString& id, StoreScope scope, const QString* givenText, StoreSavepoint& savepoint,
+int storeRow(MainState& state, const QString& id, StoreScope scope, const GivenContent* given, StoreSavepoint& savepoint,
              StoredText& storedText)
 {
     Dataset& pQ = *state.pQ;
@@ -159,10 +159,10 @@ int storeRow(MainState& state, const QString& id, StoreScope scope, const QStrin
         state.pendingSize = qint32(document.size());
         state.pendingExt = QStringLiteral(".htm");
     } else if (code == 4) {
-        const QString text = givenText ? *givenText : editorText(state.memo);
-        const qint32 size = qint32(text.toUtf8().size());
+        const QByteArray text = given && given->text ? *given->text : editorText(state.memo).toUtf8();
+        const qint32 size = qint32(text.size());
         const QString now = state.clock ? state.clock->timestamp() : Clock().timestamp();
-        pQ.fieldByName(QStringLiteral("plaintext")).setValue(text);
+        pQ.fieldByName(QStringLiteral("plaintext")).setText(text);
         pQ.fieldByName(QStringLiteral("sizebyte")).setValue(size);
         pQ.fieldByName(QStringLiteral("modifytime")).setValue(now);
         pQ.post();
@@ -170,7 +170,10 @@ int storeRow(MainState& state, const QString& id, StoreScope scope, const QStrin
     } else {
         if (state.captureSource.isEmpty())
             fail(QStringLiteral("no file was given"));
-        pQ.fieldByName(QStringLiteral("content")).loadFromFile(state.captureSource);
+        if (given && given->bytes)
+            pQ.fieldByName(QStringLiteral("content")).setValue(*given->bytes);
+        else
+            pQ.fieldByName(QStringLiteral("content")).loadFromFile(state.captureSource);
         pQ.post();
         if (!folder.isEmpty())
             storeCompanionFolder(pQ, id, folder);
@@ -202,7 +205,7 @@ QString companionFolder(const QString& path, int code)
     return stem + suffix;
 }
 
-bool storeContent(MainState& state, const QString& id, StoreScope scope, const QString* text)
+bool storeContent(MainState& state, const QString& id, StoreScope scope, const GivenContent* given)
 {
     if (id.isEmpty())
         return true;
@@ -216,7 +219,7 @@ bool storeContent(MainState& state, const QString& id, StoreScope scope, const Q
     try {
         StoreSavepoint savepoint(db);
         try {
-            stored = storeRow(state, id, scope, text, savepoint, storedText);
+            stored = storeRow(state, id, scope, given, savepoint, storedText);
             savepoint.release();
         } catch (...) {
             state.pQ->close();  // pending edits are dropped, then the savepoint is rolled back
@@ -234,7 +237,7 @@ bool storeContent(MainState& state, const QString& id, StoreScope scope, const Q
     }
     // Only a text that is safely in the archive counts as saved.
     if (stored == 4) {
-        if (state.memo && !text)
+        if (state.memo && !(given && given->text))
             state.memo->document()->setModified(false);
         if (TNodeData* rec = nodeData(nodeById(state.tree, id))) {
             rec->SizeByte = storedText.size;

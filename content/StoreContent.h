@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace tallowmere {
 
@@ -17,10 +20,18 @@ enum class StoreScope {
 // files of its companion folder). The store is one transaction: when any step
 // fails nothing of it stays, the row keeps what it held before and the status
 // bar says so. True when stored (or nothing was to be stored); never throws.
-// With text, a text item stores that text (as storedTextOf gives it) in place
-// of the editor's, and the editor is left alone.
+// With given content, a text item stores the given text in place of the
+// editor's (and the editor is left alone), and a file item the given bytes in
+// place of reading its file.
+struct GivenContent;
 bool storeContent(MainState& state, const QString& id, StoreScope scope = StoreScope::AnyItem,
-                  const QString* text = nullptr);
+                  const GivenContent* given = nullptr);
+
+// Content that a caller has read already (the directory import reads ahead).
+struct GivenContent {
+    std::optional<QByteArray> text;   // a text item's text in UTF-8, as storedTextOf gives it
+    std::optional<QByteArray> bytes;  // a file item's file, whole
+};
 
 // The autosave check for leaving an item (showing another, adding, closing):
 // when the text editor holds unsaved changes and "Autosave Text" is ticked, the

@@ -1,4 +1,5 @@
 #include "store/Engine_p.h"
+#include "store/SqlText.h"
 
 #include <QFile>
 #include <cstring>
@@ -54,20 +55,29 @@ Statement prepareOne(sqlite3* db, const QByteArray& utf8)
     return st;
 }
 
+QString statementText(sqlite3_stmt* st)
+{
+    // With its bound values in place: the text as the caller wrote it.
+    char* expanded = sqlite3_expanded_sql(st);
+    const QString text = QString::fromUtf8(expanded ? expanded : sqlite3_sql(st));
+    sqlite3_free(expanded);
+    return text;
+}
+
 void runToEnd(sqlite3* db, sqlite3_stmt* st)
 {
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE)
-        fail(db, QStringLiteral("statement \"%1\" failed").arg(shortened(QString::fromUtf8(sqlite3_sql(st)))));
+        fail(db, QStringLiteral("statement \"%1\" failed").arg(shortened(statementText(st))));
 }
 
 // ---------------------------------------------------------------- StatementCache
 
 namespace {
 // Kept statements beyond this many are finalized, least recently used first.
-constexpr size_t kKeptStatements = 24;
+constexpr size_t kKeptStatements = 32;
 } // namespace
 
 void Statement::release()
@@ -118,6 +128,41 @@ Statement StatementCache::take(const QByteArray& utf8)
     return st;
 }
 
+Statement StatementCache::takeBound(const QString& sql)
+{
+    const std::optional<sql::Parameterized> shape = sql::parameterized(sql);
+    if (!shape)
+        return {};
+    // Callers read the columns before the first step, which alone would bring
+    // a kept statement up to date.
+    checkSchema();
+    const QByteArray key = shape->text.toUtf8();
+    Statement st = takeKept(key);
+    if (!st) {
+        try {
+            st = prepareOne(db_, key);
+        } catch (const EngineError&) {
+            return prepareOne(db_, sql.toUtf8());
+        }
+        if (size_t(sqlite3_bind_parameter_count(st.get())) != shape->values.size())
+            return prepareOne(db_, sql.toUtf8());
+        keep(st, key);
+    }
+    int index = 1;
+    for (const sql::Parameterized::Value& value : shape->values) {
+        int rc;
+        if (value.isInteger) {
+            rc = sqlite3_bind_int64(st.get(), index++, value.integer);
+        } else {
+            const QByteArray utf8 = value.text.toUtf8();
+            rc = sqlite3_bind_text(st.get(), index++, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK)
+            fail(db_, QStringLiteral("cannot prepare \"%1\"").arg(shortened(sql)));
+    }
+    return st;
+}
+
 void StatementCache::keep(Statement& st, const QByteArray& utf8)
 {
     if (!st || st.home_)
@@ -140,6 +185,12 @@ void StatementCache::giveBack(sqlite3_stmt* st, QByteArray key)
 
 Statement StatementCache::columnsOf(const QByteArray& utf8)
 {
+    checkSchema();
+    return take(utf8);
+}
+
+void StatementCache::checkSchema()
+{
     std::optional<int> version;
     if (schemaVersion_ || sqlite3_prepare_v2(db_, "PRAGMA schema_version", -1, &schemaVersion_, nullptr) == SQLITE_OK) {
         if (sqlite3_step(schemaVersion_) == SQLITE_ROW)
@@ -150,7 +201,6 @@ Statement StatementCache::columnsOf(const QByteArray& utf8)
     if (!version || version != knownSchema_)
         dropAll();
     knownSchema_ = version;
-    return take(utf8);
 }
 
 } // namespace engine
@@ -209,7 +259,12 @@ Connection::~Connection()
 
 void Connection::exec(const QString& sql)
 {
-    const QByteArray utf8 = rewriteBooleanLiterals(sql).toUtf8();
+    const QString rewritten = rewriteBooleanLiterals(sql);
+    if (engine::Statement st = statements_->takeBound(rewritten)) {
+        engine::runToEnd(db_, st.get());
+        return;
+    }
+    const QByteArray utf8 = rewritten.toUtf8();
     if (engine::Statement st = statements_->takeKept(utf8)) {
         engine::runToEnd(db_, st.get());
         return;

@@ -42,7 +42,7 @@ struct Row {
 
 // One field set since edit(): a value, or a file whose bytes go into a blob.
 struct Pending {
-    QVariant value;
+    Value value;
     QString path;                          // non-empty: the blob comes from this file
     std::shared_ptr<QFile> file;           // the file at path, when opened already
     std::shared_ptr<QTemporaryFile> temp;  // keeps a stream's copy alive until post
@@ -302,6 +302,8 @@ void Dataset::open()
         list << lazyList << QStringLiteral("rowid");
         const QString rewritten = QStringLiteral("SELECT ") + list.join(u',') + QStringLiteral(" FROM") + sql.mid(single->fromEnd);
         try {
+            if (Statement st = conn_->statements().takeBound(rewritten))
+                return st;
             return engine::prepareOne(db, rewritten.toUtf8());
         } catch (const EngineError&) {
             // Not every select survives the rewrite; those rows are read whole.
@@ -327,7 +329,9 @@ void Dataset::open()
     }
     Statement plain;
     if (!fast) {
-        plain = engine::prepareOne(db, sql.toUtf8());
+        plain = conn_->statements().takeBound(sql);
+        if (!plain)
+            plain = engine::prepareOne(db, sql.toUtf8());
         if (sqlite3_column_count(plain.get()) == 0)
             throw EngineError(QStringLiteral("the statement returns no rows: %1").arg(sql_));
         if (describe(plain.get()) && single && !triedFast)
@@ -458,7 +462,7 @@ void Dataset::post()
         int index = 1;
         for (const auto& [k, p] : pending) {
             if (p.path.isEmpty()) {
-                bindValue(st.get(), index++, valueFromVariant(p.value));
+                bindValue(st.get(), index++, p.value);
             } else {
                 const Source& source = sources[k];
                 if (source.inPieces) {
@@ -502,7 +506,7 @@ void Dataset::post()
     for (const auto& [k, p] : pending) {
         Value v;
         if (p.path.isEmpty()) {
-            v = valueFromVariant(p.value);
+            v = p.value;
         } else {
             v.type = Value::Type::Blob;
             v.lazy = true;
@@ -666,7 +670,16 @@ void Field::setValue(const QVariant& value)
 {
     if (value.typeId() == QMetaType::QByteArray && value.toByteArray().size() > kMaxValueBytes)
         throw EngineError(tooLarge(value.toByteArray().size()));
-    pendingOf(*ds_->d_, col_).value = value;
+    pendingOf(*ds_->d_, col_).value = valueFromVariant(value);
+}
+
+void Field::setText(const QByteArray& utf8)
+{
+    if (utf8.size() > kMaxValueBytes)
+        throw EngineError(tooLarge(utf8.size()));
+    Value& v = pendingOf(*ds_->d_, col_).value;
+    v.type = Value::Type::Text;
+    v.bytes = utf8;
 }
 
 void Field::loadFromFile(const QString& path)
@@ -729,7 +742,7 @@ void Field::loadFromStream(QIODevice& in)
         p.path = temp->fileName();
         p.temp = std::move(temp);
     } else {
-        p.value = QVariant(head);
+        p.value = valueFromVariant(QVariant(head));
     }
 }
 

@@ -83,6 +83,7 @@ public:
     void loadFromFile(const QString& path);       // missing/unreadable file throws
     void loadFromStream(QIODevice& in);
     void setValue(const QVariant& value);          // text, integer, null
+    void setText(const QByteArray& utf8);          // text given in UTF-8
 
 private:
     friend class Dataset;

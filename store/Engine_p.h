@@ -70,6 +70,13 @@ public:
     Statement take(const QByteArray& utf8);
     // The kept statement of this text; empty when none is kept (or it is in use).
     Statement takeKept(const QByteArray& utf8);
+    // The statement of one select, insert, update or delete (boolean literals
+    // rewritten already) with its string literals bound as parameters, so that
+    // texts that differ only in their values share one prepared statement.
+    // Empty for a text this does not apply to (see sql::parameterized). A shape
+    // that SQLite does not take (a name written as 'name', say) is prepared as
+    // the text stands, and errors name the text as given.
+    Statement takeBound(const QString& sql);
     // Keeps a statement prepared from exactly this text once it is released.
     void keep(Statement& st, const QByteArray& utf8);
 
@@ -82,6 +89,8 @@ private:
     friend class Statement;
     void giveBack(sqlite3_stmt* st, QByteArray key);
     void dropAll();
+    // Drops every kept statement when the schema has changed since the last look.
+    void checkSchema();
 
     struct Kept {
         QByteArray key;

@@ -132,6 +132,124 @@ std::optional<SingleTableSelect> singleTableSelect(const QString& s)
     return SingleTableSelect{fromEnd, sourceEnd};
 }
 
+std::optional<Parameterized> parameterized(const QString& s)
+{
+    // More would bind more than a statement is worth keeping for (a long list
+    // of ids, say), and could pass SQLite's limit of parameters.
+    constexpr size_t kMaxLiterals = 64;
+
+    std::vector<Token> tokens;  // significant ones only
+    Lexer lexer(s);
+    Token t;
+    while (lexer.next(t)) {
+        if (t.kind != Token::Space && t.kind != Token::Comment)
+            tokens.push_back(t);
+    }
+    if (tokens.empty())
+        return std::nullopt;
+    bool known = false;
+    for (auto word : {u"select", u"insert", u"replace", u"update", u"delete"})
+        known = known || isWord(s, tokens[0], word);
+    if (!known)
+        return std::nullopt;
+    // A text with parameters of its own is left alone: ours would shift theirs.
+    for (const Token& tk : tokens) {
+        if (isOther(s, tk, u'?') || isOther(s, tk, u':') || isOther(s, tk, u'@')
+            || (tk.kind == Token::Word && s.at(tk.begin) == u'$'))
+            return std::nullopt;
+    }
+
+    auto isStringPart = [&](size_t k) {
+        return tokens[k].kind == Token::Quoted && s.at(tokens[k].begin) == u'\'';
+    };
+    // Digits only, not part of a real (1.5, .5, 1e5 are words or split by '.'),
+    // and small enough for 64 bits.
+    auto isInteger = [&](const Token& tk) {
+        if (tk.kind != Token::Word || tk.end - tk.begin > 18)
+            return false;
+        for (qsizetype i = tk.begin; i < tk.end; ++i) {
+            if (s.at(i) < u'0' || s.at(i) > u'9')
+                return false;
+        }
+        return !(tk.begin > 0 && s.at(tk.begin - 1) == u'.') && !(tk.end < s.size() && s.at(tk.end) == u'.');
+    };
+
+    // What the current parenthesis level is in: a select's result columns
+    // (from SELECT to its FROM) or an ORDER BY or GROUP BY list.
+    struct Level {
+        bool columns = false;
+        bool ordering = false;
+    };
+    std::vector<Level> levels{Level{}};
+    auto keptHere = [&](bool number) {
+        for (const Level& level : levels) {
+            if (level.columns || (number && level.ordering))
+                return true;
+        }
+        return false;
+    };
+
+    Parameterized out;
+    out.text.reserve(s.size());
+    qsizetype copied = 0;
+    auto replace = [&](qsizetype begin, qsizetype end, Parameterized::Value value) {
+        out.text += QStringView(s).mid(copied, begin - copied);
+        out.text += u'?';
+        copied = end;
+        out.values.push_back(std::move(value));
+    };
+    for (size_t k = 0; k < tokens.size(); ++k) {
+        const Token& tk = tokens[k];
+        if (isOther(s, tk, u'(')) {
+            levels.emplace_back();
+        } else if (isOther(s, tk, u')')) {
+            if (levels.size() > 1)
+                levels.pop_back();
+        } else if (isOther(s, tk, u';') && levels.size() == 1) {
+            if (k + 1 < tokens.size())
+                return std::nullopt;  // a second statement follows
+        } else if (isWord(s, tk, u"select")) {
+            levels.back() = Level{true, false};
+        } else if (isWord(s, tk, u"from")) {
+            levels.back().columns = false;
+        } else if (isWord(s, tk, u"order") || isWord(s, tk, u"group")) {
+            levels.back().ordering = true;
+        } else if (isWord(s, tk, u"limit") || isWord(s, tk, u"having") || isWord(s, tk, u"union")
+                   || isWord(s, tk, u"intersect") || isWord(s, tk, u"except")) {
+            levels.back().ordering = false;
+        } else if (isStringPart(k)) {
+            // 'it''s' comes as adjacent tokens: the doubled quote starts the next.
+            size_t last = k;
+            while (last + 1 < tokens.size() && isStringPart(last + 1) && tokens[last + 1].begin == tokens[last].end)
+                ++last;
+            const qsizetype begin = tk.begin;
+            const qsizetype end = tokens[last].end;
+            // X'00ff' is a blob, not text.
+            const bool blob = k > 0 && tokens[k - 1].end == begin && isWord(s, tokens[k - 1], u"x");
+            for (; k <= last; ++k) {
+                if (tokens[k].end - tokens[k].begin < 2 || s.at(tokens[k].end - 1) != u'\'')
+                    return std::nullopt;  // unterminated: left to SQLite to report
+            }
+            k = last;
+            if (blob || keptHere(false))
+                continue;
+            QString text = s.mid(begin + 1, end - begin - 2);
+            text.replace(QStringLiteral("''"), QStringLiteral("'"));
+            replace(begin, end, {std::move(text), 0, false});
+        } else if (isInteger(tk)) {
+            if (keptHere(true))
+                continue;
+            replace(tk.begin, tk.end, {QString(), QStringView(s).mid(tk.begin, tk.end - tk.begin).toLongLong(), true});
+        } else {
+            continue;
+        }
+        if (out.values.size() > kMaxLiterals)
+            return std::nullopt;
+    }
+    out.text += QStringView(s).mid(copied);
+    return out;
+}
+
 QString quotedName(const QString& name)
 {
     QString out = name;

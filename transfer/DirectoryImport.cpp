@@ -18,14 +18,21 @@
 #include <QSet>
 #include <QTreeWidget>
 
+#include <QScopeGuard>
+
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -42,6 +49,9 @@ constexpr qint64 kBatchBytes = qint64(16) << 20;
 // Room for a whole batch in the page cache, so that pages are not spilled
 // (each spill syncs the journal) before the batch commits. In KiB.
 constexpr int kImportCacheKiB = 48 * 1024;
+// Files up to this size are read ahead whole; larger ones go into the archive
+// in pieces from the file.
+constexpr qint64 kReadAheadBytes = qint64(1) << 20;
 
 // What a directory entry is to the walks.
 enum class Kind {
@@ -286,23 +296,128 @@ struct UnreadableText {
     QString reason;
 };
 
-class Importer {
-public:
-    explicit Importer(MainState& state) : state_(state), batches_(state) {}
+// What the walk hands to the import, in the order of the walk.
+struct Step {
+    enum class Kind {
+        File,         // a file to import
+        FolderBegin,  // a folder item, whose steps follow up to its FolderEnd
+        FolderEnd,
+        Status,       // a line for the status bar
+        Unreadable,   // a text file that could not be read: the last step
+    };
+    Kind kind = Kind::File;
+    QString path;         // File, Unreadable: the file; FolderBegin: the folder's name; Status: the line
+    QString reason;       // Unreadable
+    qint64 size = 0;      // File: its size on disk
+    qint32 counter = 0;   // File, FolderBegin: the id counter of the item
+    FileType type;        // File
+    GivenContent content; // File: what was read of it ahead
+    qint64 heldBytes() const
+    {
+        return (content.text ? content.text->size() : 0) + (content.bytes ? content.bytes->size() : 0);
+    }
+};
 
-    void flatWalk(QTreeWidgetItem* parent, const QString& dir)
+// The steps between the walk, which reads ahead on a thread of its own, and
+// the import, which stores them. Bounded, so that the walk stays only a
+// little ahead; the import takes every step there is at once, so that the two
+// meet rarely.
+class StepQueue {
+public:
+    // False when the import has stopped taking steps.
+    bool push(Step step)
+    {
+        std::unique_lock lock(mutex_);
+        if (!stopped_ && (steps_.size() >= kMaxSteps || bytes_ >= kMaxBytes)) {
+            pushWaiting_ = true;
+            changed_.wait(lock, [&] { return stopped_ || (steps_.size() < kMaxSteps && bytes_ < kMaxBytes); });
+            pushWaiting_ = false;
+        }
+        if (stopped_)
+            return false;
+        bytes_ += step.heldBytes();
+        steps_.push_back(std::move(step));
+        if (takeWaiting_)
+            changed_.notify_all();
+        return true;
+    }
+    // Every step there is (waiting for one); false once the walk has ended and
+    // every step is taken.
+    bool take(std::deque<Step>& steps)
+    {
+        steps.clear();
+        std::unique_lock lock(mutex_);
+        if (steps_.empty() && !ended_) {
+            takeWaiting_ = true;
+            changed_.wait(lock, [&] { return !steps_.empty() || ended_; });
+            takeWaiting_ = false;
+        }
+        if (steps_.empty())
+            return false;
+        steps.swap(steps_);
+        bytes_ = 0;
+        if (pushWaiting_)
+            changed_.notify_all();
+        return true;
+    }
+    // The walk has ended, with the error that ended it, if any.
+    void end(std::exception_ptr error = nullptr)
+    {
+        std::lock_guard lock(mutex_);
+        ended_ = true;
+        error_ = error;
+        changed_.notify_all();
+    }
+    // The import takes no more steps.
+    void stop()
+    {
+        std::lock_guard lock(mutex_);
+        stopped_ = true;
+        steps_.clear();
+        changed_.notify_all();
+    }
+    std::exception_ptr error()
+    {
+        std::lock_guard lock(mutex_);
+        return error_;
+    }
+
+private:
+    static constexpr size_t kMaxSteps = 1024;
+    static constexpr qint64 kMaxBytes = qint64(16) << 20;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Step> steps_;
+    qint64 bytes_ = 0;
+    bool ended_ = false;
+    bool stopped_ = false;
+    bool pushWaiting_ = false;
+    bool takeWaiting_ = false;
+    std::exception_ptr error_;
+};
+
+// The walks, on the reading thread: which entries become items, in which
+// order, with which id counters, and their content read ahead. Touches
+// neither the archive nor the tree.
+class Walk {
+public:
+    explicit Walk(StepQueue& queue) : queue_(queue) {}
+
+    // False when the import stopped taking steps or a text was unreadable.
+    bool flat(const QString& dir)
     {
         const Listing listing = readListing(dir);
         for (const Entry& e : listing.entries) {
             if (e.kind != Kind::File || e.hidden)
                 continue;
-            if (supported(e.name))
-                addFileItem(parent, joined(dir, e.name), e.size);
+            if (supported(e.name) && !file(joined(dir, e.name), e.size))
+                return false;
             ++counter_;
         }
+        return true;
     }
 
-    void recursiveWalk(QTreeWidgetItem* parent, const QString& dir)
+    bool recursive(const QString& dir)
     {
         // The listing's own "." and ".." count as entries, so the first item
         // inside a folder is at least two above the folder item.
@@ -312,31 +427,134 @@ public:
         for (const Entry& e : listing.entries) {
             if (e.kind == Kind::Folder) {
                 if (!isCompanionFolder(dir, e.name, files)) {
-                    QTreeWidgetItem* folder = addFolderItem(parent, e.name);
-                    recursiveWalk(folder, joined(dir, e.name));
+                    Step begin;
+                    begin.kind = Step::Kind::FolderBegin;
+                    begin.path = e.name;
+                    begin.counter = counter_;
+                    if (!queue_.push(std::move(begin)) || !recursive(joined(dir, e.name)))
+                        return false;
+                    Step end;
+                    end.kind = Step::Kind::FolderEnd;
+                    if (!queue_.push(std::move(end)))
+                        return false;
                 }
             } else if (e.kind == Kind::File && supported(e.name)) {
-                addFileItem(parent, joined(dir, e.name), e.size);
+                if (!file(joined(dir, e.name), e.size))
+                    return false;
             }
             ++counter_;
         }
+        return true;
     }
 
 private:
     Listing readListing(const QString& dir)
     {
         Listing listing = listDirectory(dir);
-        if (!listing.error.isEmpty())
-            showStatus(state_, QStringLiteral("The directory \"%1\" could not be read: %2").arg(dir, listing.error));
+        if (!listing.error.isEmpty()) {
+            Step status;
+            status.kind = Step::Kind::Status;
+            status.path = QStringLiteral("The directory \"%1\" could not be read: %2").arg(dir, listing.error);
+            queue_.push(std::move(status));
+        }
         return listing;
     }
 
+    bool file(const QString& path, qint64 size)
+    {
+        Step step;
+        step.path = path;
+        step.size = size;
+        step.counter = counter_;
+        step.type = fileTypeOf(path);
+        if (step.type.typeCode == 4) {
+            // Read before the row is made: an unreadable text leaves no item
+            // without content. The text is stored as the editor would give it
+            // back, without the editor's work of laying it out.
+            QByteArray bytes;
+            if (!readTextFile(path, &bytes, &step.reason)) {
+                step.kind = Step::Kind::Unreadable;
+                queue_.push(std::move(step));
+                return false;
+            }
+            step.content.text = storedTextOf(bytes).toUtf8();
+        } else if (size <= kReadAheadBytes) {
+            // Read whole when small; a larger file, or one that cannot be read
+            // now, is read by the store, which says what went wrong.
+            QFile f(path);
+            if (f.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+                QByteArray bytes = f.readAll();
+                if (f.error() == QFileDevice::NoError && bytes.size() == size)
+                    step.content.bytes = std::move(bytes);
+            }
+        }
+        return queue_.push(std::move(step));
+    }
+
+    StepQueue& queue_;
+    qint32 counter_ = 0;
+};
+
+// The import's side: each step's item stored, and its node in the tree, on
+// the thread of the window while the walk reads ahead.
+class Importer {
+public:
+    explicit Importer(MainState& state) : state_(state), batches_(state) {}
+
+    void run(QTreeWidgetItem* parent, const QString& dir, bool recursive)
+    {
+        StepQueue queue;
+        std::thread reader([&queue, dir, recursive] {
+            try {
+                Walk walk(queue);
+                if (recursive)
+                    walk.recursive(dir);
+                else
+                    walk.flat(dir);
+                queue.end();
+            } catch (...) {
+                queue.end(std::current_exception());
+            }
+        });
+        // However the import ends, the reader is stopped and waited for.
+        const auto joined = qScopeGuard([&] {
+            queue.stop();
+            reader.join();
+        });
+        std::vector<QTreeWidgetItem*> parents{parent};
+        std::deque<Step> steps;
+        while (queue.take(steps)) {
+            for (const Step& step : steps) {
+                switch (step.kind) {
+                case Step::Kind::File:
+                    addFileItem(parents.back(), step);
+                    break;
+                case Step::Kind::FolderBegin:
+                    parents.push_back(addFolderItem(parents.back(), step.path, step.counter));
+                    break;
+                case Step::Kind::FolderEnd:
+                    if (parents.size() > 1)
+                        parents.pop_back();
+                    break;
+                case Step::Kind::Status:
+                    showStatus(state_, step.path);
+                    break;
+                case Step::Kind::Unreadable:
+                    throw UnreadableText{step.path, step.reason};
+                }
+            }
+        }
+        if (std::exception_ptr error = queue.error())
+            std::rethrow_exception(error);
+    }
+
+private:
     // Id, parent, position and times of a new child of parent.
-    TNodeData newRecord(QTreeWidgetItem* parent, const QString& title) const
+    TNodeData newRecord(QTreeWidgetItem* parent, const QString& title, qint32 counter) const
     {
         const QString stamp = state_.clock ? state_.clock->timestamp() : Clock().timestamp();
         TNodeData rec;
-        rec.ID = stamp + QString::number(counter_);
+        rec.ID = stamp + QString::number(counter);
         rec.Title = title;
         rec.ParentPaperID = nodeData(parent)->ID;
         rec.indexid = QString::number(parent->childCount());
@@ -344,7 +562,6 @@ private:
         rec.ModifyTime = stamp;
         return rec;
     }
-
     // Inserts the row under the record's id or, when another item holds that
     // id already (an import in the same second), under the first free id with
     // a "-n" suffix, so that storing never writes into another item's row.
@@ -380,9 +597,9 @@ private:
         showStatus(state_, QStringLiteral("\"%1\" could not be added to the archive").arg(rec.Title));
     }
 
-    QTreeWidgetItem* addFolderItem(QTreeWidgetItem* parent, const QString& name)
+    QTreeWidgetItem* addFolderItem(QTreeWidgetItem* parent, const QString& name, qint32 counter)
     {
-        TNodeData rec = newRecord(parent, name);
+        TNodeData rec = newRecord(parent, name, counter);
         rec.typeid_ = QStringLiteral("4");
         rec.HasSubFolders = true;
         rec.ExtName = QStringLiteral(".txt");
@@ -405,26 +622,15 @@ private:
         return node;
     }
 
-    void addFileItem(QTreeWidgetItem* parent, const QString& path, qint64 size)
+    void addFileItem(QTreeWidgetItem* parent, const Step& step)
     {
-        const FileType type = fileTypeOf(path);
-        // Read before the row is made: an unreadable text leaves no item without
-        // content. The text is stored as the editor would give it back, without
-        // the editor's work of laying it out.
-        std::optional<QString> text;
-        if (type.typeCode == 4) {
-            QByteArray bytes;
-            QString reason;
-            if (!readTextFile(path, &bytes, &reason))
-                throw UnreadableText{path, reason};
-            text = storedTextOf(bytes);
-        }
+        const QString& path = step.path;
         state_.captureSource = path;
-        TNodeData rec = newRecord(parent, path.mid(path.lastIndexOf(u'/') + 1));
-        rec.typeid_ = QString::number(type.typeCode);
+        TNodeData rec = newRecord(parent, path.mid(path.lastIndexOf(u'/') + 1), step.counter);
+        rec.typeid_ = QString::number(step.type.typeCode);
         rec.HasSubFolders = false;
-        rec.ExtName = type.extension;
-        rec.SizeByte = qint32(size);  // the low 32 bits, as sizes are held
+        rec.ExtName = step.type.extension;
+        rec.SizeByte = qint32(step.size);  // the low 32 bits, as sizes are held
         ItemScope item(state_.pQ);
         const bool inserted = insertRow(rec, [&](const QString& id) {
             return QStringLiteral("insert into paper(title,id,ParentPaperID,indexid,typeid,")
@@ -440,18 +646,17 @@ private:
             // search the whole tree for one.
             MainState store = state_;
             store.tree = nullptr;
-            storeContent(store, rec.ID, StoreScope::AnyItem, text ? &*text : nullptr);
+            storeContent(store, rec.ID, StoreScope::AnyItem, &step.content);
         } else {
             reportInsertFailure(rec);
         }
         addNode(parent, std::move(rec));
         item.done();
-        batches_.itemDone(size);
+        batches_.itemDone(step.size);
     }
 
     MainState& state_;
     Batches batches_;
-    qint32 counter_ = 0;
 };
 
 } // namespace
@@ -503,10 +708,7 @@ void directoryImport(MainState& state)
         WaitCursor hourglass;
         try {
             Importer importer(state);
-            if (state.includeSubdirs)
-                importer.recursiveWalk(parent, dir);
-            else
-                importer.flatWalk(parent, dir);
+            importer.run(parent, dir, state.includeSubdirs);
         } catch (const UnreadableText& e) {
             unreadable = e;
         }

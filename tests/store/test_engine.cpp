@@ -1,7 +1,10 @@
 // The engine layer on a real archive: statements, fields, row editing, blobs
 // in pieces and the static cursor.
 
+#include "store/Engine_p.h"
+#include "store/SqlText.h"
 #include "tests/support/ArchiveFixture.h"
+#include "tests/support/StatementLog.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -75,6 +78,10 @@ private slots:
     void resultsThatCannotBeEdited();
     void staticCursorSurvivesOtherStatements();
     void keptStatementsFollowSchemaChanges();
+    void literalsAsParameters_data();
+    void literalsAsParameters();
+    void parametersChangeNoResult_data();
+    void parametersChangeNoResult();
 };
 
 void TestStoreEngine::booleanLiterals_data()
@@ -449,4 +456,148 @@ void TestStoreEngine::keptStatementsFollowSchemaChanges()
 }
 
 QTEST_GUILESS_MAIN(TestStoreEngine)
+void TestStoreEngine::literalsAsParameters_data()
+{
+    QTest::addColumn<QString>("in");
+    QTest::addColumn<QString>("shape");       // empty: left as it stands
+    QTest::addColumn<QStringList>("values");  // s:text, i:integer
+    using L = QStringList;
+    QTest::newRow("insert") << "insert into paper(title,id,indexid,typeid) values('a','b',3,'4')"
+                            << "insert into paper(title,id,indexid,typeid) values(?,?,?,?)" << L{"s:a", "s:b", "i:3", "s:4"};
+    QTest::newRow("doubled quote, empty, unicode") << "update t set a = 'it''s', b = '', c = '中''文' where id = 7"
+                                                   << "update t set a = ?, b = ?, c = ? where id = ?"
+                                                   << L{"s:it's", "s:", "s:中'文", "i:7"};
+    QTest::newRow("select list stays") << "select 'x', coalesce(a, 'y') as z, 5 from t where b = 'w'"
+                                       << "select 'x', coalesce(a, 'y') as z, 5 from t where b = ?" << L{"s:w"};
+    QTest::newRow("sub-select list stays") << "select a from t where b in (select 'q' from u where c = 1) and d = 2"
+                                           << "select a from t where b in (select 'q' from u where c = ?) and d = ?"
+                                           << L{"i:1", "i:2"};
+    QTest::newRow("order and group by numbers stay") << "select a from t where b = 1 group by 1 order by 2, a limit 3"
+                                                     << "select a from t where b = ? group by 1 order by 2, a limit ?"
+                                                     << L{"i:1", "i:3"};
+    QTest::newRow("blob, real, negative, big")
+        << "delete from t where a = x'0A' or b = 1.5 or c = -2 or d = 12345678901234567890 or e = .5 or f = 1e3"
+        << "delete from t where a = x'0A' or b = 1.5 or c = -? or d = 12345678901234567890 or e = .5 or f = 1e3"
+        << L{"i:2"};
+    QTest::newRow("comments and names") << "select \"a'b\" from [c'd] -- 'e'\nwhere f = 'g' /* 'h' */"
+                                        << "select \"a'b\" from [c'd] -- 'e'\nwhere f = ? /* 'h' */" << L{"s:g"};
+    QTest::newRow("trailing semicolon") << "delete from t where a = 'x';" << "delete from t where a = ?;" << L{"s:x"};
+    QTest::newRow("no literals") << "delete from paper" << "delete from paper" << L{};
+    QTest::newRow("two statements") << "delete from t where a = 'x'; delete from u" << "" << L{};
+    QTest::newRow("own parameters") << "delete from t where a = ? and b = 'x'" << "" << L{};
+    QTest::newRow("named parameter") << "delete from t where a = :a" << "" << L{};
+    QTest::newRow("unterminated") << "delete from t where a = 'x" << "" << L{};
+    QTest::newRow("unterminated after a doubled quote") << "delete from t where a = 'x''" << "" << L{};
+    QTest::newRow("not a query") << "create table t (a default 'x')" << "" << L{};
+    QTest::newRow("pragma") << "PRAGMA cache_size = 5" << "" << L{};
+    QString many = QStringLiteral("select a from t where a in (");
+    for (int i = 0; i < 65; ++i)
+        many += QStringLiteral("'%1',").arg(i);
+    many += QStringLiteral("'x')");
+    QTest::newRow("too many literals") << many << "" << L{};
+}
+
+void TestStoreEngine::literalsAsParameters()
+{
+    QFETCH(QString, in);
+    QFETCH(QString, shape);
+    QFETCH(QStringList, values);
+    const std::optional<sql::Parameterized> p = sql::parameterized(in);
+    if (shape.isEmpty()) {
+        QVERIFY2(!p, p ? qPrintable(p->text) : "");
+        return;
+    }
+    QVERIFY(p);
+    QCOMPARE(p->text, shape);
+    QStringList got;
+    for (const auto& v : p->values)
+        got << (v.isInteger ? QStringLiteral("i:%1").arg(v.integer) : QStringLiteral("s:") + v.text);
+    QCOMPARE(got, values);
+}
+
+// Every statement gives what its text as it stands gives: the same rows with
+// the same column names, values and types, and the same rows stored. The
+// reference runs the text itself on the same connection, without the engine.
+void TestStoreEngine::parametersChangeNoResult_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::newRow("integer affinity") << "select id, typeid from paper where typeid = '4' and indexid = 1";
+    QTest::newRow("text affinity") << "select id from paper where id = 20240517210409 or title = 1";
+    QTest::newRow("literal columns") << "select 'x', 5, upper('a') || title, typeof('5') from paper where id = 'b'";
+    QTest::newRow("order by a column number") << "select title, id from paper where indexid >= 0 order by 2 desc";
+    QTest::newRow("like") << "select id from paper where title like 'T%' and title like '%''%'";
+    QTest::newRow("blob literal") << "select id from paper where cast(title as blob) = x'54776F'";
+    QTest::newRow("name as a string") << "select id from 'paper' where 'paper'.id = 'b'";
+    QTest::newRow("in list and sub-select") << "select id from paper where id in ('a', 'b') and indexid in (select 1)";
+    QTest::newRow("limit") << "select id from paper where indexid > -1 order by id limit 1 offset 1";
+    QTest::newRow("insert") << "insert into paper(id, title, typeid, indexid, sizebyte) values('n', 'It''s', '12', 7, 99)";
+    QTest::newRow("insert quoted number into integer") << "insert into paper(id, typeid, title) values('m', '0012', 12)";
+    QTest::newRow("update") << "update paper set title = 'Ti''t', indexid = 9, typeid = '5' where id = 'a'";
+    QTest::newRow("delete") << "delete from paper where id = 'b' and typeid = '4'";
+}
+
+void TestStoreEngine::parametersChangeNoResult()
+{
+    QFETCH(QString, statement);
+    // Two archives alike: one runs the statement through the engine, the
+    // other as plain text.
+    ArchiveFolder engineSide;
+    ArchiveFolder plainSide;
+    const QString setup = QStringLiteral(
+        "insert into paper(id, title, typeid, indexid) values('a', 'Tit''s', 4, 1);"
+        "insert into paper(id, title, typeid, indexid) values('b', 'Two', '4', 0);"
+        "insert into paper(id, title, typeid, indexid) values('20240517210409', '1', 12, 2);");
+    auto viaEngine = engineSide.connect();
+    auto plain = plainSide.connect();
+    viaEngine->exec(setup);
+    plain->exec(setup);
+
+    // Every row of a select as text: names, then typeof:value per column.
+    auto rowsOf = [](sqlite3_stmt* st) {
+        QStringList rows;
+        QStringList names;
+        for (int k = 0; k < sqlite3_column_count(st); ++k)
+            names << QString::fromUtf8(sqlite3_column_name(st, k));
+        rows << names.join(u'|');
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            QStringList row;
+            for (int k = 0; k < sqlite3_column_count(st); ++k)
+                row << QStringLiteral("%1:%2").arg(sqlite3_column_type(st, k))
+                           .arg(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, k))));
+            rows << row.join(u'|');
+        }
+        return rows;
+    };
+    auto plainRows = [&](Connection& c, const QString& sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(c.handle(), sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+            return QStringList{QStringLiteral("cannot prepare")};
+        const QStringList rows = rowsOf(st);
+        sqlite3_finalize(st);
+        return rows;
+    };
+    const QString everything = QStringLiteral("select id, title, typeid, typeof(typeid), indexid, sizebyte from paper order by id");
+
+    QStringList expected;
+    if (statement.startsWith(QLatin1String("select"))) {
+        expected = plainRows(*plain, statement);
+        // Twice: the second run takes the kept statement with new bindings.
+        for (int run = 0; run < 2; ++run) {
+            test::StatementLog log(*viaEngine);
+            engine::Statement st = viaEngine->statements().takeBound(statement);
+            QVERIFY(st);
+            QCOMPARE(rowsOf(st.get()), expected);
+            QCOMPARE(log.statements.value(log.statements.size() - 1), statement);  // as written, values in place
+        }
+        // And the program's own reading of it.
+        Dataset ds(viaEngine);
+        QVERIFY(runQuery(ds, statement));
+        QCOMPARE(ds.rowCount(), expected.size() - 1);
+    } else {
+        QCOMPARE(sqlite3_exec(plain->handle(), statement.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        viaEngine->exec(statement);
+        QCOMPARE(plainRows(*viaEngine, everything), plainRows(*plain, everything));
+    }
+}
+
 #include "test_engine.moc"

@@ -9,6 +9,7 @@ class SettableClock : public Clock {
 public:
     QDateTime time = QDateTime(QDate(2024, 5, 17), QTime(21, 4, 9));
     QDateTime now() const override { return time; }
+    QString timestamp() const override { return format(time); }
     void advance(int seconds) { time = time.addSecs(seconds); }
 };
 

@@ -1,5 +1,5 @@
 #pragma once
-// Records the text of every statement a connection runs, as prepared.
+// Records the text of every statement a connection runs, with its bound values.
 
 #include "store/Dataset.h"
 
@@ -30,12 +30,16 @@ public:
     }
 
 private:
-    static int record(unsigned, void* self, void*, void* text)
+    static int record(unsigned, void* self, void* statement, void* text)
     {
-        const QString sql = QString::fromUtf8(static_cast<const char*>(text));
         // Statements run by triggers arrive as comments; only top-level ones count.
-        if (!sql.startsWith(QLatin1String("--")))
-            static_cast<StatementLog*>(self)->statements << sql;
+        if (QByteArray(static_cast<const char*>(text)).startsWith("--"))
+            return 0;
+        // With the values bound to it in place, as the program wrote the text.
+        char* expanded = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(statement));
+        static_cast<StatementLog*>(self)->statements
+            << QString::fromUtf8(expanded ? expanded : static_cast<const char*>(text));
+        sqlite3_free(expanded);
         return 0;
     }
     sqlite3* db_;
