@@ -142,10 +142,10 @@ Statement StatementCache::takeBound(const QString& sql)
         try {
             st = prepareOne(db_, key);
         } catch (const EngineError&) {
-            return prepareOne(db_, sql.toUtf8());
+            return prepareOne(db_, rewriteBooleanLiterals(sql).toUtf8());
         }
         if (size_t(sqlite3_bind_parameter_count(st.get())) != shape->values.size())
-            return prepareOne(db_, sql.toUtf8());
+            return prepareOne(db_, rewriteBooleanLiterals(sql).toUtf8());
         keep(st, key);
     }
     int index = 1;
@@ -259,12 +259,11 @@ Connection::~Connection()
 
 void Connection::exec(const QString& sql)
 {
-    const QString rewritten = rewriteBooleanLiterals(sql);
-    if (engine::Statement st = statements_->takeBound(rewritten)) {
+    if (engine::Statement st = statements_->takeBound(sql)) {
         engine::runToEnd(db_, st.get());
         return;
     }
-    const QByteArray utf8 = rewritten.toUtf8();
+    const QByteArray utf8 = rewriteBooleanLiterals(sql).toUtf8();
     if (engine::Statement st = statements_->takeKept(utf8)) {
         engine::runToEnd(db_, st.get());
         return;

@@ -70,8 +70,8 @@ public:
     Statement take(const QByteArray& utf8);
     // The kept statement of this text; empty when none is kept (or it is in use).
     Statement takeKept(const QByteArray& utf8);
-    // The statement of one select, insert, update or delete (boolean literals
-    // rewritten already) with its string literals bound as parameters, so that
+    // The statement of one select, insert, update or delete with its literals
+    // (booleans of the older dialect among them) bound as parameters, so that
     // texts that differ only in their values share one prepared statement.
     // Empty for a text this does not apply to (see sql::parameterized). A shape
     // that SQLite does not take (a name written as 'name', say) is prepared as

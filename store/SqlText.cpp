@@ -240,6 +240,16 @@ std::optional<Parameterized> parameterized(const QString& s)
             if (keptHere(true))
                 continue;
             replace(tk.begin, tk.end, {QString(), QStringView(s).mid(tk.begin, tk.end - tk.begin).toLongLong(), true});
+        } else if (isWord(s, tk, u"true") || isWord(s, tk, u"false")) {
+            // The older dialect's booleans, as rewriteBooleanLiterals has them.
+            const bool value = isWord(s, tk, u"true");
+            if (keptHere(true)) {
+                out.text += QStringView(s).mid(copied, tk.begin - copied);
+                out.text += value ? u'1' : u'0';
+                copied = tk.end;
+                continue;
+            }
+            replace(tk.begin, tk.end, {QString(), value ? 1 : 0, true});
         } else {
             continue;
         }
@@ -252,9 +262,15 @@ std::optional<Parameterized> parameterized(const QString& s)
 
 QString quotedName(const QString& name)
 {
-    QString out = name;
-    out.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + out + u'"';
+    QString out;
+    out.reserve(name.size() + 2);
+    out += u'"';
+    if (name.contains(u'"'))
+        out += QString(name).replace(u'"', QStringLiteral("\"\""));
+    else
+        out += name;
+    out += u'"';
+    return out;
 }
 
 } // namespace tallowmere::sql

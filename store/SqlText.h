@@ -37,7 +37,8 @@ struct SingleTableSelect {
 std::optional<SingleTableSelect> singleTableSelect(const QString& statement);
 
 // A statement with its literal values taken out as parameters: the text with
-// "?" in place of each string and integer literal, and the values in order. A
+// "?" in place of each string and integer literal (true and false of the older
+// dialect count as 1 and 0), and the values in order. A
 // statement that differs from another only in its values then has the same
 // text, and is prepared once. Literals in a select's result columns stay,
 // since they name the columns, and so do numbers in ORDER BY and GROUP BY,

@@ -481,6 +481,8 @@ void TestStoreEngine::literalsAsParameters_data()
         << L{"i:2"};
     QTest::newRow("comments and names") << "select \"a'b\" from [c'd] -- 'e'\nwhere f = 'g' /* 'h' */"
                                         << "select \"a'b\" from [c'd] -- 'e'\nwhere f = ? /* 'h' */" << L{"s:g"};
+    QTest::newRow("booleans") << "select true, a from t where b = FALSE and c = 'true' order by true"
+                              << "select 1, a from t where b = ? and c = ? order by 1" << L{"i:0", "s:true"};
     QTest::newRow("trailing semicolon") << "delete from t where a = 'x';" << "delete from t where a = ?;" << L{"s:x"};
     QTest::newRow("no literals") << "delete from paper" << "delete from paper" << L{};
     QTest::newRow("two statements") << "delete from t where a = 'x'; delete from u" << "" << L{};
