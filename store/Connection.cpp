@@ -78,6 +78,7 @@ void runToEnd(sqlite3* db, sqlite3_stmt* st)
 namespace {
 // Kept statements beyond this many are finalized, least recently used first.
 constexpr size_t kKeptStatements = 32;
+constexpr size_t kKeptDerived = 64;
 } // namespace
 
 void Statement::release()
@@ -103,6 +104,22 @@ void StatementCache::dropAll()
     for (const Kept& k : kept_)
         sqlite3_finalize(k.st);
     kept_.clear();
+    derived_.clear();
+}
+
+std::shared_ptr<const void> StatementCache::derived(const QByteArray& key)
+{
+    checkSchema();
+    const auto it = derived_.find(key);
+    return it == derived_.end() ? nullptr : it->second;
+}
+
+void StatementCache::keepDerived(const QByteArray& key, std::shared_ptr<const void> value)
+{
+    // The texts a program asks about are few; past that many, start again.
+    if (derived_.size() >= kKeptDerived)
+        derived_.clear();
+    derived_[key] = std::move(value);
 }
 
 Statement StatementCache::takeKept(const QByteArray& utf8)

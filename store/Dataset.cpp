@@ -255,6 +255,53 @@ void Dataset::execute()
     conn_->exec(sql_);
 }
 
+namespace {
+
+// The columns of a select's result, and whether they all come from one table.
+// Then they can be edited, and fastHead begins the select's fast form
+// ("SELECT <list> FROM"), which reads blobs as type and length only.
+struct SelectColumns {
+    std::vector<Column> columns;
+    bool oneTable = false;
+    QString fastHead;
+};
+
+SelectColumns describeColumns(sqlite3_stmt* st)
+{
+    SelectColumns out;
+    const int n = sqlite3_column_count(st);
+    out.columns.assign(n, Column{});
+    out.oneTable = n > 0;
+    for (int k = 0; k < n; ++k) {
+        Column& c = out.columns[k];
+        c.name = QString::fromUtf8(sqlite3_column_name(st, k));
+        c.database = sqlite3_column_database_name(st, k);
+        c.table = sqlite3_column_table_name(st, k);
+        c.origin = sqlite3_column_origin_name(st, k);
+        const QByteArray declared = QByteArray(sqlite3_column_decltype(st, k)).toLower();
+        c.lazy = declared.isEmpty() || declared.contains("blob");
+        if (c.origin.isEmpty() || c.table != out.columns[0].table || c.database != out.columns[0].database)
+            out.oneTable = false;
+    }
+    if (!out.oneTable)
+        return out;
+    QStringList list, lazyList;
+    for (const Column& c : out.columns) {
+        const QString name = sql::quotedName(QString::fromUtf8(c.origin));
+        if (c.lazy) {
+            list << QStringLiteral("NULL");
+            lazyList << QStringLiteral("typeof(%1)").arg(name) << QStringLiteral("length(%1)").arg(name);
+        } else {
+            list << name + QStringLiteral(" AS ") + sql::quotedName(c.name);
+        }
+    }
+    list << lazyList << QStringLiteral("rowid");
+    out.fastHead = QStringLiteral("SELECT ") + list.join(u',') + QStringLiteral(" FROM");
+    return out;
+}
+
+} // namespace
+
 void Dataset::open()
 {
     close();
@@ -264,43 +311,12 @@ void Dataset::open()
     const QString sql = rewriteBooleanLiterals(sql_);
 
     Impl impl;
-    int n = 0;
-    // The columns' names and origins; true when they all come from one table.
-    auto describe = [&](sqlite3_stmt* described) {
-        n = sqlite3_column_count(described);
-        impl.columns.assign(n, Column{});
-        bool oneTable = true;
-        for (int k = 0; k < n; ++k) {
-            Column& c = impl.columns[k];
-            c.name = QString::fromUtf8(sqlite3_column_name(described, k));
-            c.database = sqlite3_column_database_name(described, k);
-            c.table = sqlite3_column_table_name(described, k);
-            c.origin = sqlite3_column_origin_name(described, k);
-            const QByteArray declared = QByteArray(sqlite3_column_decltype(described, k)).toLower();
-            c.lazy = declared.isEmpty() || declared.contains("blob");
-            if (c.origin.isEmpty() || c.table != impl.columns[0].table || c.database != impl.columns[0].database)
-                oneTable = false;
-        }
-        return oneTable && n > 0;
-    };
-
     // Static cursor: every row is read now, so that later statements on the
     // connection cannot disturb the walk. Blob columns are read as type and
     // length only, with the rowid, and their bytes on demand.
     const auto single = sql::singleTableSelect(sql);
-    auto prepareFast = [&]() {
-        QStringList list, lazyList;
-        for (const Column& c : impl.columns) {
-            const QString name = sql::quotedName(QString::fromUtf8(c.origin));
-            if (c.lazy) {
-                list << QStringLiteral("NULL");
-                lazyList << QStringLiteral("typeof(%1)").arg(name) << QStringLiteral("length(%1)").arg(name);
-            } else {
-                list << name + QStringLiteral(" AS ") + sql::quotedName(c.name);
-            }
-        }
-        list << lazyList << QStringLiteral("rowid");
-        const QString rewritten = QStringLiteral("SELECT ") + list.join(u',') + QStringLiteral(" FROM") + sql.mid(single->fromEnd);
+    auto prepareFast = [&](const QString& fastHead) {
+        const QString rewritten = fastHead + sql.mid(single->fromEnd);
         try {
             if (Statement st = conn_->statements().takeBound(rewritten))
                 return st;
@@ -312,18 +328,25 @@ void Dataset::open()
     };
 
     // The columns of a select from one table are those of its list over its
-    // table, whatever its conditions: that statement is prepared once and kept.
+    // table, whatever its conditions: they are worked out once and kept.
     Statement fast;
     bool triedFast = false;
     if (single) {
-        Statement columns;
-        try {
-            columns = conn_->statements().columnsOf(sql.left(single->sourceEnd).toUtf8());
-        } catch (const EngineError&) {
-            // Left to the statement as given, which says what is wrong with it.
+        const QByteArray head = sql.left(single->sourceEnd).toUtf8();
+        engine::StatementCache& cache = conn_->statements();
+        auto known = std::static_pointer_cast<const SelectColumns>(cache.derived(head));
+        if (!known) {
+            try {
+                Statement columns = cache.columnsOf(head);
+                known = std::make_shared<const SelectColumns>(describeColumns(columns.get()));
+                cache.keepDerived(head, known);
+            } catch (const EngineError&) {
+                // Left to the statement as given, which says what is wrong with it.
+            }
         }
-        if (columns && describe(columns.get())) {
-            fast = prepareFast();
+        if (known && known->oneTable) {
+            impl.columns = known->columns;
+            fast = prepareFast(known->fastHead);
             triedFast = true;
         }
     }
@@ -334,9 +357,12 @@ void Dataset::open()
             plain = engine::prepareOne(db, sql.toUtf8());
         if (sqlite3_column_count(plain.get()) == 0)
             throw EngineError(QStringLiteral("the statement returns no rows: %1").arg(sql_));
-        if (describe(plain.get()) && single && !triedFast)
-            fast = prepareFast();
+        SelectColumns described = describeColumns(plain.get());
+        impl.columns = std::move(described.columns);
+        if (described.oneTable && single && !triedFast)
+            fast = prepareFast(described.fastHead);
     }
+    const int n = int(impl.columns.size());
 
     sqlite3_stmt* st = fast ? fast.get() : plain.get();
     impl.editable = bool(fast);

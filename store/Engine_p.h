@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -77,6 +79,12 @@ public:
     // that SQLite does not take (a name written as 'name', say) is prepared as
     // the text stands, and errors name the text as given.
     Statement takeBound(const QString& sql);
+    // What a caller has worked out from a text (the columns of a select, say),
+    // kept as long as the schema stands, as the statements are; empty when
+    // nothing is kept for it.
+    std::shared_ptr<const void> derived(const QByteArray& key);
+    void keepDerived(const QByteArray& key, std::shared_ptr<const void> value);
+
     // Keeps a statement prepared from exactly this text once it is released.
     void keep(Statement& st, const QByteArray& utf8);
 
@@ -98,6 +106,7 @@ private:
     };
     sqlite3* db_;
     std::vector<Kept> kept_;  // least recently used first
+    std::map<QByteArray, std::shared_ptr<const void>> derived_;
     sqlite3_stmt* schemaVersion_ = nullptr;
     std::optional<int> knownSchema_;
 };
