@@ -138,6 +138,8 @@ Value valueFromVariant(const QVariant& value)
     return v;
 }
 
+// Binds without a copy: the value must stay as it is until the statement is
+// reset (which the cache does when the statement is given back).
 void bindValue(sqlite3_stmt* st, int index, const Value& v)
 {
     switch (v.type) {
@@ -151,14 +153,14 @@ void bindValue(sqlite3_stmt* st, int index, const Value& v)
         sqlite3_bind_double(st, index, v.real);
         break;
     case Value::Type::Text:
-        sqlite3_bind_text(st, index, v.bytes.constData(), int(v.bytes.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, index, v.bytes.constData(), int(v.bytes.size()), SQLITE_STATIC);
         break;
     case Value::Type::Blob:
         // A null pointer would bind NULL; an empty blob is zeroblob(0).
         if (v.bytes.isEmpty())
             sqlite3_bind_zeroblob(st, index, 0);
         else
-            sqlite3_bind_blob(st, index, v.bytes.constData(), int(v.bytes.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_blob(st, index, v.bytes.constData(), int(v.bytes.size()), SQLITE_STATIC);
         break;
     }
 }
@@ -440,6 +442,7 @@ void Dataset::post()
         std::shared_ptr<QFile> file;
         qint64 size = 0;
         QByteArray bytes;   // the whole file, when it fits one piece
+        Value whole;        // those bytes as bound to the update
         bool inPieces = false;
     };
     std::map<int, Source> sources;
@@ -494,7 +497,7 @@ void Dataset::post()
                 if (source.inPieces) {
                     sqlite3_bind_zeroblob(st.get(), index++, int(source.size));
                 } else {
-                    Value bytes;
+                    Value& bytes = sources[k].whole;
                     bytes.type = Value::Type::Blob;
                     bytes.bytes = source.bytes;
                     bindValue(st.get(), index++, bytes);
