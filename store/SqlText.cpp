@@ -14,10 +14,18 @@ bool isWordChar(QChar c)
     return c.isLetterOrNumber() || c == u'_' || c == u'$' || c.unicode() >= 0x80;
 }
 
+// word is a keyword in lower-case ASCII letters.
 bool isWord(const QString& s, const Token& t, QStringView word)
 {
-    return t.kind == Token::Word
-        && QStringView(s).mid(t.begin, t.end - t.begin).compare(word, Qt::CaseInsensitive) == 0;
+    if (t.kind != Token::Word || t.end - t.begin != word.size())
+        return false;
+    const QChar* c = s.constData() + t.begin;
+    for (const QChar w : word) {
+        if (*c != w && c->unicode() != w.unicode() - (u'a' - u'A'))
+            return false;
+        ++c;
+    }
+    return true;
 }
 
 bool isOther(const QString& s, const Token& t, QChar c)
@@ -139,6 +147,7 @@ std::optional<Parameterized> parameterized(const QString& s)
     constexpr size_t kMaxLiterals = 64;
 
     std::vector<Token> tokens;  // significant ones only
+    tokens.reserve(s.size() / 4);
     Lexer lexer(s);
     Token t;
     while (lexer.next(t)) {
@@ -219,6 +228,7 @@ std::optional<Parameterized> parameterized(const QString& s)
             levels.back().ordering = false;
         } else if (isStringPart(k)) {
             // 'it''s' comes as adjacent tokens: the doubled quote starts the next.
+            const size_t k0 = k;
             size_t last = k;
             while (last + 1 < tokens.size() && isStringPart(last + 1) && tokens[last + 1].begin == tokens[last].end)
                 ++last;
@@ -234,7 +244,8 @@ std::optional<Parameterized> parameterized(const QString& s)
             if (blob || keptHere(false))
                 continue;
             QString text = s.mid(begin + 1, end - begin - 2);
-            text.replace(QStringLiteral("''"), QStringLiteral("'"));
+            if (last > k0)
+                text.replace(QStringLiteral("''"), QStringLiteral("'"));
             replace(begin, end, {std::move(text), 0, false});
         } else if (isInteger(tk)) {
             if (keptHere(true))
