@@ -55,22 +55,15 @@ Statement prepareOne(sqlite3* db, const QByteArray& utf8)
     return st;
 }
 
-QString statementText(sqlite3_stmt* st)
-{
-    // With its bound values in place: the text as the caller wrote it.
-    char* expanded = sqlite3_expanded_sql(st);
-    const QString text = QString::fromUtf8(expanded ? expanded : sqlite3_sql(st));
-    sqlite3_free(expanded);
-    return text;
-}
-
-void runToEnd(sqlite3* db, sqlite3_stmt* st)
+void runToEnd(sqlite3* db, sqlite3_stmt* st, const QString& text)
 {
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
-    if (rc != SQLITE_DONE)
-        fail(db, QStringLiteral("statement \"%1\" failed").arg(shortened(statementText(st))));
+    if (rc != SQLITE_DONE) {
+        fail(db, QStringLiteral("statement \"%1\" failed")
+                     .arg(shortened(text.isEmpty() ? QString::fromUtf8(sqlite3_sql(st)) : text)));
+    }
 }
 
 // ---------------------------------------------------------------- StatementCache
@@ -277,7 +270,7 @@ Connection::~Connection()
 void Connection::exec(const QString& sql)
 {
     if (engine::Statement st = statements_->takeBound(sql)) {
-        engine::runToEnd(db_, st.get());
+        engine::runToEnd(db_, st.get(), sql);  // named as written, values and all
         return;
     }
     const QByteArray utf8 = rewriteBooleanLiterals(sql).toUtf8();

@@ -121,6 +121,8 @@ Statement prepareNext(sqlite3* db, const QByteArray& utf8, int& offset);
 Statement prepareOne(sqlite3* db, const QByteArray& utf8);
 
 // Steps a statement to its end, discarding rows.
-void runToEnd(sqlite3* db, sqlite3_stmt* st);
+// A failure names the statement by text, or by its prepared text (values
+// bound to it left out: they may be large) when none is given.
+void runToEnd(sqlite3* db, sqlite3_stmt* st, const QString& text = {});
 
 } // namespace tallowmere::engine
