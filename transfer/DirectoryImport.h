@@ -20,6 +20,8 @@ struct MainState;
 // unreadable text file ends the import with a message naming it; the items
 // made up to then stay. The work is committed in batches, each item with its
 // content in one transaction, so an interrupted import leaves whole items only.
+// The directory is walked and its files read ahead on a thread of their own,
+// while this thread stores the items and makes their nodes.
 void directoryImport(MainState& state);
 
 // What the import with sub-directories takes in: the supported files of the
