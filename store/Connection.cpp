@@ -71,7 +71,7 @@ void runToEnd(sqlite3* db, sqlite3_stmt* st, const QString& text)
 namespace {
 // Kept statements beyond this many are finalized, least recently used first.
 constexpr size_t kKeptStatements = 32;
-constexpr size_t kKeptDerived = 64;
+constexpr size_t kKeptColumns = 64;
 } // namespace
 
 void Statement::release()
@@ -97,22 +97,7 @@ void StatementCache::dropAll()
     for (const Kept& k : kept_)
         sqlite3_finalize(k.st);
     kept_.clear();
-    derived_.clear();
-}
-
-std::shared_ptr<const void> StatementCache::derived(const QByteArray& key)
-{
-    checkSchema();
-    const auto it = derived_.find(key);
-    return it == derived_.end() ? nullptr : it->second;
-}
-
-void StatementCache::keepDerived(const QByteArray& key, std::shared_ptr<const void> value)
-{
-    // The texts a program asks about are few; past that many, start again.
-    if (derived_.size() >= kKeptDerived)
-        derived_.clear();
-    derived_[key] = std::move(value);
+    columns_.clear();
 }
 
 Statement StatementCache::takeKept(const QByteArray& utf8)
@@ -193,10 +178,18 @@ void StatementCache::giveBack(sqlite3_stmt* st, QByteArray key)
     }
 }
 
-Statement StatementCache::columnsOf(const QByteArray& utf8)
+std::shared_ptr<const SelectColumns> StatementCache::columnsOf(const QByteArray& head)
 {
     checkSchema();
-    return take(utf8);
+    if (const auto it = columns_.find(head); it != columns_.end())
+        return it->second;
+    const Statement st = prepareOne(db_, head);
+    auto described = std::make_shared<const SelectColumns>(describeColumns(st.get()));
+    // The selects a program makes are few; past that many, start again.
+    if (columns_.size() >= kKeptColumns)
+        columns_.clear();
+    columns_[head] = described;
+    return described;
 }
 
 void StatementCache::checkSchema()

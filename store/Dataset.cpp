@@ -12,17 +12,11 @@ namespace tallowmere {
 using engine::fail;
 using engine::kMaxValueBytes;
 using engine::kPieceBytes;
+using engine::Column;
+using engine::SelectColumns;
 using engine::Statement;
 
 namespace {
-
-struct Column {
-    QString name;       // as the statement names it
-    QByteArray database; // where the value comes from; empty for expressions
-    QByteArray table;
-    QByteArray origin;
-    bool lazy = false;  // a blob column: only type and length are read with the row
-};
 
 struct Value {
     enum class Type { Null, Integer, Real, Text, Blob };
@@ -257,18 +251,7 @@ void Dataset::execute()
     conn_->exec(sql_);
 }
 
-namespace {
-
-// The columns of a select's result, and whether they all come from one table.
-// Then they can be edited, and fastHead begins the select's fast form
-// ("SELECT <list> FROM"), which reads blobs as type and length only.
-struct SelectColumns {
-    std::vector<Column> columns;
-    bool oneTable = false;
-    QString fastHead;
-};
-
-SelectColumns describeColumns(sqlite3_stmt* st)
+SelectColumns engine::describeColumns(sqlite3_stmt* st)
 {
     SelectColumns out;
     const int n = sqlite3_column_count(st);
@@ -302,8 +285,6 @@ SelectColumns describeColumns(sqlite3_stmt* st)
     return out;
 }
 
-} // namespace
-
 void Dataset::open()
 {
     close();
@@ -334,17 +315,11 @@ void Dataset::open()
     Statement fast;
     bool triedFast = false;
     if (single) {
-        const QByteArray head = sql.left(single->sourceEnd).toUtf8();
-        engine::StatementCache& cache = conn_->statements();
-        auto known = std::static_pointer_cast<const SelectColumns>(cache.derived(head));
-        if (!known) {
-            try {
-                Statement columns = cache.columnsOf(head);
-                known = std::make_shared<const SelectColumns>(describeColumns(columns.get()));
-                cache.keepDerived(head, known);
-            } catch (const EngineError&) {
-                // Left to the statement as given, which says what is wrong with it.
-            }
+        std::shared_ptr<const SelectColumns> known;
+        try {
+            known = conn_->statements().columnsOf(sql.left(single->sourceEnd).toUtf8());
+        } catch (const EngineError&) {
+            // Left to the statement as given, which says what is wrong with it.
         }
         if (known && known->oneTable) {
             impl.columns = known->columns;
@@ -359,7 +334,7 @@ void Dataset::open()
             plain = engine::prepareOne(db, sql.toUtf8());
         if (sqlite3_column_count(plain.get()) == 0)
             throw EngineError(QStringLiteral("the statement returns no rows: %1").arg(sql_));
-        SelectColumns described = describeColumns(plain.get());
+        SelectColumns described = engine::describeColumns(plain.get());
         impl.columns = std::move(described.columns);
         if (described.oneTable && single && !triedFast)
             fast = prepareFast(described.fastHead);
@@ -441,8 +416,7 @@ void Dataset::post()
     struct Source {
         std::shared_ptr<QFile> file;
         qint64 size = 0;
-        QByteArray bytes;   // the whole file, when it fits one piece
-        Value whole;        // those bytes as bound to the update
+        Value whole;        // the whole file as a blob, when it fits one piece
         bool inPieces = false;
     };
     std::map<int, Source> sources;
@@ -462,10 +436,11 @@ void Dataset::post()
             if (source.size > kMaxValueBytes)
                 throw EngineError(p.path + QStringLiteral(": ") + tooLarge(source.size));
             if (source.size <= kPieceBytes) {
-                source.bytes.resize(source.size);
+                source.whole.type = Value::Type::Blob;
+                source.whole.bytes.resize(source.size);
                 qint64 done = 0;
                 while (done < source.size) {
-                    const qint64 got = source.file->read(source.bytes.data() + done, source.size - done);
+                    const qint64 got = source.file->read(source.whole.bytes.data() + done, source.size - done);
                     if (got <= 0)
                         throw EngineError(QStringLiteral("cannot read %1: the file changed while it was stored").arg(p.path));
                     done += got;
@@ -494,14 +469,10 @@ void Dataset::post()
                 bindValue(st.get(), index++, p.value);
             } else {
                 const Source& source = sources[k];
-                if (source.inPieces) {
+                if (source.inPieces)
                     sqlite3_bind_zeroblob(st.get(), index++, int(source.size));
-                } else {
-                    Value& bytes = sources[k].whole;
-                    bytes.type = Value::Type::Blob;
-                    bytes.bytes = source.bytes;
-                    bindValue(st.get(), index++, bytes);
-                }
+                else
+                    bindValue(st.get(), index++, source.whole);
             }
         }
         sqlite3_bind_int64(st.get(), index, row.rowid);

@@ -21,6 +21,27 @@ inline constexpr int kPieceBytes = 1 << 20;
 
 class StatementCache;
 
+// One column of a select's result.
+struct Column {
+    QString name;        // as the statement names it
+    QByteArray database; // where the value comes from; empty for expressions
+    QByteArray table;
+    QByteArray origin;
+    bool lazy = false;   // a blob column: only type and length are read with the row
+};
+
+// The columns of a select's result, and whether they all come from one table.
+// Then they can be edited, and fastHead begins the select's fast form
+// ("SELECT <list> FROM"), which reads blobs as type and length only.
+struct SelectColumns {
+    std::vector<Column> columns;
+    bool oneTable = false;
+    QString fastHead;
+};
+
+// The columns of a prepared select, as described now.
+SelectColumns describeColumns(sqlite3_stmt* st);
+
 // Owns a prepared statement, or borrows one that goes back to its cache
 // (reset, bindings cleared) when done with.
 class Statement {
@@ -54,12 +75,13 @@ private:
 };
 
 // The prepared statements of recently run texts, each of exactly one
-// statement, keyed by its text (boolean literals already rewritten). Preparing
-// is much of the cost of a small statement; the statements that run again and
-// again (savepoints, the update of an edited row, a select's columns) are
-// prepared once. A kept statement is re-prepared by SQLite itself when the
-// schema has changed; only the column descriptions of one that is not run
-// (see columnsOf) need the schema check.
+// statement, keyed by its text (boolean literals already rewritten) or by its
+// text with the values taken out (see takeBound). Preparing is much of the
+// cost of a small statement; the statements that run again and again
+// (savepoints, the update of an edited row, inserts and selects that differ
+// only in their values) are prepared once. A kept statement is re-prepared by
+// SQLite itself when the schema has changed; what is read off a statement
+// before it runs (its columns) is dropped with them when the schema changes.
 class StatementCache {
 public:
     explicit StatementCache(sqlite3* db) : db_(db) {}
@@ -79,25 +101,20 @@ public:
     // that SQLite does not take (a name written as 'name', say) is prepared as
     // the text stands, and errors name the text as given.
     Statement takeBound(const QString& sql);
-    // What a caller has worked out from a text (the columns of a select, say),
-    // kept as long as the schema stands, as the statements are; empty when
-    // nothing is kept for it.
-    std::shared_ptr<const void> derived(const QByteArray& key);
-    void keepDerived(const QByteArray& key, std::shared_ptr<const void> value);
 
     // Keeps a statement prepared from exactly this text once it is released.
     void keep(Statement& st, const QByteArray& utf8);
 
-    // A statement of this text for reading its columns' descriptions only,
-    // which SQLite does not bring up to date by itself: every kept statement
-    // is dropped first when the schema has changed since the last look.
-    Statement columnsOf(const QByteArray& utf8);
+    // The columns of a select's head ("SELECT <list> FROM <table>"), worked
+    // out once and kept while the schema stands. Throws when the head does
+    // not prepare.
+    std::shared_ptr<const SelectColumns> columnsOf(const QByteArray& head);
 
 private:
     friend class Statement;
     void giveBack(sqlite3_stmt* st, QByteArray key);
     void dropAll();
-    // Drops every kept statement when the schema has changed since the last look.
+    // Drops everything kept when the schema has changed since the last look.
     void checkSchema();
 
     struct Kept {
@@ -106,7 +123,7 @@ private:
     };
     sqlite3* db_;
     std::vector<Kept> kept_;  // least recently used first
-    std::map<QByteArray, std::shared_ptr<const void>> derived_;
+    std::map<QByteArray, std::shared_ptr<const SelectColumns>> columns_;
     sqlite3_stmt* schemaVersion_ = nullptr;
     std::optional<int> knownSchema_;
 };
