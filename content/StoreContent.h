@@ -9,6 +9,12 @@ namespace tallowmere {
 
 struct MainState;
 
+// Content that a caller has read already (the directory import reads ahead).
+struct GivenContent {
+    std::optional<QByteArray> text;   // a text item's text in UTF-8, as storedTextOf gives it
+    std::optional<QByteArray> bytes;  // a file item's file, whole
+};
+
 enum class StoreScope {
     AnyItem,    // store whatever the row's type code asks for
     TextOnly,   // leave every item but a text item (code 4) alone
@@ -23,15 +29,8 @@ enum class StoreScope {
 // With given content, a text item stores the given text in place of the
 // editor's (and the editor is left alone), and a file item the given bytes in
 // place of reading its file.
-struct GivenContent;
 bool storeContent(MainState& state, const QString& id, StoreScope scope = StoreScope::AnyItem,
                   const GivenContent* given = nullptr);
-
-// Content that a caller has read already (the directory import reads ahead).
-struct GivenContent {
-    std::optional<QByteArray> text;   // a text item's text in UTF-8, as storedTextOf gives it
-    std::optional<QByteArray> bytes;  // a file item's file, whole
-};
 
 // The autosave check for leaving an item (showing another, adding, closing):
 // when the text editor holds unsaved changes and "Autosave Text" is ticked, the

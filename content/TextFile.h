@@ -7,8 +7,8 @@ class QPlainTextEdit;
 
 namespace tallowmere {
 
-// Reads a whole text file. False when it cannot be read, with the reason in
-// *reason.
+// Reads a whole file (a text file, say). False when it cannot be read, with
+// the reason in *reason.
 bool readTextFile(const QString& path, QByteArray* bytes, QString* reason = nullptr);
 
 // Loads a text file (UTF-8) into the editor, replacing what it held. When the

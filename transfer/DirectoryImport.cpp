@@ -481,12 +481,9 @@ private:
         } else if (size <= kReadAheadBytes) {
             // Read whole when small; a larger file, or one that cannot be read
             // now, is read by the store, which says what went wrong.
-            QFile f(path);
-            if (f.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-                QByteArray bytes = f.readAll();
-                if (f.error() == QFileDevice::NoError && bytes.size() == size)
-                    step.content.bytes = std::move(bytes);
-            }
+            QByteArray bytes;
+            if (readTextFile(path, &bytes) && bytes.size() == size)
+                step.content.bytes = std::move(bytes);
         }
         return queue_.push(std::move(step));
     }
@@ -604,22 +601,7 @@ private:
         rec.HasSubFolders = true;
         rec.ExtName = QStringLiteral(".txt");
         rec.SizeByte = 0;
-        ItemScope item(state_.pQ);
-        const bool inserted = insertRow(rec, [&](const QString& id) {
-            return QStringLiteral("insert into paper(title,id,ParentPaperID,indexid,typeid,")
-                + QStringLiteral("HasSubFolders,createtime,modifytime,extname,sizebyte) values(") + quoted(rec.Title)
-                + u',' + quoted(id) + u',' + quoted(rec.ParentPaperID) + u',' + rec.indexid + QStringLiteral(",4,true,")
-                + quoted(rec.createtime) + u',' + quoted(rec.ModifyTime) + u',' + quoted(rec.ExtName) + u','
-                + QString::number(rec.SizeByte) + u')';
-        });
-        if (inserted)
-            item.inserted(rec.ID);
-        else
-            reportInsertFailure(rec);
-        QTreeWidgetItem* node = addNode(parent, std::move(rec));
-        item.done();
-        batches_.itemDone(0);
-        return node;
+        return addItem(parent, std::move(rec), QStringLiteral("4"), nullptr, 0);
     }
 
     void addFileItem(QTreeWidgetItem* parent, const Step& step)
@@ -631,28 +613,42 @@ private:
         rec.HasSubFolders = false;
         rec.ExtName = step.type.extension;
         rec.SizeByte = qint32(step.size);  // the low 32 bits, as sizes are held
+        const QString typeCode = quoted(rec.typeid_);
+        addItem(parent, std::move(rec), typeCode, &step.content, step.size);
+    }
+
+    // The item's row, with its type code written as typeCode (a folder item's
+    // unquoted, a file item's quoted), then its content when it has some, then
+    // its node.
+    QTreeWidgetItem* addItem(QTreeWidgetItem* parent, TNodeData rec, const QString& typeCode,
+                             const GivenContent* content, qint64 bytes)
+    {
         ItemScope item(state_.pQ);
         const bool inserted = insertRow(rec, [&](const QString& id) {
             return QStringLiteral("insert into paper(title,id,ParentPaperID,indexid,typeid,")
-                + QStringLiteral("HasSubFolders,createtime,modifytime,extname,sizebyte)") + QStringLiteral(" values(")
-                + quoted(rec.Title) + u',' + quoted(id) + u',' + quoted(rec.ParentPaperID) + u',' + rec.indexid
-                + QStringLiteral(",'") + rec.typeid_ + QStringLiteral("',false,") + quoted(rec.createtime) + u','
-                + quoted(rec.ModifyTime) + u',' + quoted(rec.ExtName) + u',' + QString::number(rec.SizeByte) + u')';
+                + QStringLiteral("HasSubFolders,createtime,modifytime,extname,sizebyte) values(") + quoted(rec.Title)
+                + u',' + quoted(id) + u',' + quoted(rec.ParentPaperID) + u',' + rec.indexid + u',' + typeCode
+                + (rec.HasSubFolders ? QStringLiteral(",true,") : QStringLiteral(",false,")) + quoted(rec.createtime)
+                + u',' + quoted(rec.ModifyTime) + u',' + quoted(rec.ExtName) + u',' + QString::number(rec.SizeByte)
+                + u')';
         });
         if (inserted) {
             item.inserted(rec.ID);
-            // The item's node is made after its content is stored, so there is
-            // no node for the store to update; without the tree it does not
-            // search the whole tree for one.
-            MainState store = state_;
-            store.tree = nullptr;
-            storeContent(store, rec.ID, StoreScope::AnyItem, &step.content);
+            if (content) {
+                // The item's node is made after its content is stored, so
+                // there is no node for the store to update; without the tree
+                // it does not search the whole tree for one.
+                MainState store = state_;
+                store.tree = nullptr;
+                storeContent(store, rec.ID, StoreScope::AnyItem, content);
+            }
         } else {
             reportInsertFailure(rec);
         }
-        addNode(parent, std::move(rec));
+        QTreeWidgetItem* node = addNode(parent, std::move(rec));
         item.done();
-        batches_.itemDone(step.size);
+        batches_.itemDone(bytes);
+        return node;
     }
 
     MainState& state_;
