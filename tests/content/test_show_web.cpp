@@ -181,11 +181,10 @@ void TestShowWeb::everyFileCodeShows()
 
 void TestShowWeb::windowShowsItemsOnEnter()
 {
-    QTemporaryDir dir;
-    const QString folder = dir.path() + u'/';
-    createArchive(folder + kArchiveFileName);
+    test::ArchiveFolder archive;
+    const QString folder = archive.folder();
     auto hex = [](const QByteArray& b) { return QString("X'%1'").arg(QString::fromLatin1(b.toHex())); };
-    Connection::open(folder + kArchiveFileName)->exec(
+    archive.connect()->exec(
         "insert into paper(id,title,ParentPaperID,indexid,typeid,createtime,ModifyTime,ExtName,SizeByte,content,plaintext) values"
         "('2024-01-01 00:00:01','page.htm','0',0,14,'2024-01-01 00:00:01','2024-01-02 00:00:00','.htm',"
         + QString::number(kCompanionPage.size()) + "," + hex(kCompanionPage) + ",null),"

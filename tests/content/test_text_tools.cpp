@@ -266,10 +266,9 @@ void TestTextTools::printWebPage()
 // the key still reaches the editor; Find Next works on the text editor.
 void TestTextTools::windowFindDialog()
 {
-    QTemporaryDir dir;
-    createArchive(dir.filePath(kArchiveFileName));
+    test::ArchiveFolder archive;
     test::ScriptedPrompter prompter;
-    auto form = test::makeWindow(dir.path() + u'/', &prompter);
+    auto form = test::makeWindow(archive.folder(), &prompter);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     auto* dialog = form->findChild<TFindDialog*>("FindDialog1");
@@ -306,15 +305,12 @@ void TestTextTools::windowFindDialog()
 // leaves edits unstored when another item is shown.
 void TestTextTools::windowWrapAndAutosave()
 {
-    QTemporaryDir dir;
-    const QString folder = dir.path() + u'/';
-    createArchive(folder + kArchiveFileName);
-    Connection::open(folder + kArchiveFileName)
-        ->exec("insert into paper(id,title,ParentPaperID,indexid,typeid,ExtName,SizeByte,plaintext) values"
-               "('2024-01-01 00:00:01','one','0',0,4,'.txt',3,'one'),"
-               "('2024-01-01 00:00:02','two','0',1,4,'.txt',3,'two')");
+    test::ArchiveFolder archive;
+    archive.connect()->exec("insert into paper(id,title,ParentPaperID,indexid,typeid,ExtName,SizeByte,plaintext) values"
+                            "('2024-01-01 00:00:01','one','0',0,4,'.txt',3,'one'),"
+                            "('2024-01-01 00:00:02','two','0',1,4,'.txt',3,'two')");
     test::ScriptedPrompter prompter;
-    auto form = test::makeWindow(folder, &prompter);
+    auto form = test::makeWindow(archive.folder(), &prompter);
     form->resize(600, 400);
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -339,14 +335,14 @@ void TestTextTools::windowWrapAndAutosave()
     showItem(form->state(), "2024-01-01 00:00:01", "4");
     QTest::keyClicks(form->Memo, "edited ");
     showItem(form->state(), "2024-01-01 00:00:02", "4");
-    QCOMPARE(test::runShell(folder + kArchiveFileName, "select plaintext from paper where title='one';").out,
+    QCOMPARE(test::runShell(archive.path, "select plaintext from paper where title='one';").out,
              QString("one"));
 
     autoSave->trigger();
     QVERIFY(autoSave->isChecked());
     QTest::keyClicks(form->Memo, "edited ");
     showItem(form->state(), "2024-01-01 00:00:01", "4");
-    QCOMPARE(test::runShell(folder + kArchiveFileName, "select plaintext from paper where title='two';").out,
+    QCOMPARE(test::runShell(archive.path, "select plaintext from paper where title='two';").out,
              QString("edited two"));
 }
 

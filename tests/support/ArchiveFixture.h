@@ -18,6 +18,8 @@ struct ArchiveFolder {
 
     ArchiveFolder() : path(dir.filePath(QString::fromUtf8(kArchiveFileName))) { createArchive(path); }
     std::shared_ptr<Connection> connect() const { return Connection::open(path); }
+    // The folder, as a program folder is given: with a closing "/".
+    QString folder() const { return dir.path() + u'/'; }
 };
 
 struct ShellResult {

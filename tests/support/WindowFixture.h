@@ -3,6 +3,7 @@
 // given prompter, as the window tests build it. Tests that include this link tm_app.
 
 #include "app/MainForm.h"
+#include "tests/support/ArchiveFixture.h"
 #include "tests/support/FakeWebView.h"
 
 #include <memory>

@@ -401,12 +401,10 @@ void TestExport::branchStopsAtUnwritableFile()
 // Both menus reach the export; the toolbar menu follows the selection.
 void TestExport::windowMenus()
 {
-    QTemporaryDir dir;
-    const QString folder = dir.path() + u'/';
-    createArchive(folder + kArchiveFileName);
-    Connection::open(folder + kArchiveFileName)
-        ->exec("insert into paper(id,title,ParentPaperID,indexid,typeid,ExtName,SizeByte,plaintext) "
-               "values('2024-01-01 00:00:00','Ideas','0',0,4,'.txt',5,'words')");
+    test::ArchiveFolder archive;
+    const QString folder = archive.folder();
+    archive.connect()->exec("insert into paper(id,title,ParentPaperID,indexid,typeid,ExtName,SizeByte,plaintext) "
+                            "values('2024-01-01 00:00:00','Ideas','0',0,4,'.txt',5,'words')");
     test::ScriptedPrompter prompter;
     auto form = test::makeWindow(folder, &prompter);
     auto* tree = form->TreeView_Main;
